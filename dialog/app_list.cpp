@@ -1,0 +1,73 @@
+#include "dialog/app_list.h"
+
+#include <commctrl.h>
+
+#include "store/handles.h"
+#include "store/hook_settings.h"
+#include "store/registry_store.h"
+
+void SetUpList(HWND list) {
+    SendMessageA(list, LVM_SETEXTENDEDLISTVIEWSTYLE, 0, LVS_EX_FULLROWSELECT | LVS_EX_LABELTIP);
+    LVCOLUMNA column = {};
+    column.mask = LVCF_SUBITEM;
+    column.iSubItem = 0;
+    SendMessageA(list, LVM_INSERTCOLUMNA, 0, reinterpret_cast<LPARAM>(&column));
+}
+
+void FillList(HWND list) {
+    UniqueRegKey key;
+    if (OpenSettingsKey(KEY_ENUMERATE_SUB_KEYS | KEY_QUERY_VALUE, key.put()) == ERROR_SUCCESS) {
+        DWORD subKeys = 0;
+        if (RegQueryInfoKeyA(key.get(), nullptr, nullptr, nullptr, &subKeys, nullptr, nullptr,
+                             nullptr, nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS) {
+            SendMessageA(list, LVM_SETITEMCOUNT, subKeys, 0);
+        }
+        char name[kEnumNameSize];
+        for (DWORD index = 0; EnumerateEntry(key.get(), index, name) == ERROR_SUCCESS; ++index) {
+            AppendListItem(list, name, LVIF_TEXT, 0);
+        }
+    }
+    ApplyColumnWidth(list);
+}
+
+int GetSelectedItem(HWND list) {
+    int item = -1;
+    while ((item = static_cast<int>(SendMessageA(list, LVM_GETNEXTITEM, item, LVNI_ALL))) != -1) {
+        if (SendMessageA(list, LVM_GETITEMSTATE, item, LVIS_SELECTED) & LVIS_SELECTED) return item;
+    }
+    return -1;
+}
+
+int GetItemName(HWND list, int item, char* name) {
+    name[0] = '\0';
+    LVITEMA lvi = {};
+    lvi.iSubItem = 0;
+    lvi.pszText = name;
+    lvi.cchTextMax = kItemNameSize;
+    return static_cast<int>(
+        SendMessageA(list, LVM_GETITEMTEXTA, item, reinterpret_cast<LPARAM>(&lvi)));
+}
+
+int AppendListItem(HWND list, const char* text, UINT mask, LPARAM data) {
+    LVITEMA lvi = {};
+    lvi.mask = mask;
+    lvi.iItem = 0x7FFFFFFF;
+    lvi.iSubItem = 0;
+    lvi.pszText = const_cast<char*>(text);
+    lvi.lParam = data;
+    return static_cast<int>(SendMessageA(list, LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&lvi)));
+}
+
+int FindListItem(HWND list, const char* text) {
+    LVFINDINFOA find = {};
+    find.flags = LVFI_STRING;
+    find.psz = text;
+    return static_cast<int>(SendMessageA(list, LVM_FINDITEMA, static_cast<WPARAM>(-1),
+                                         reinterpret_cast<LPARAM>(&find)));
+}
+
+void ApplyColumnWidth(HWND list) {
+    RECT client = {};
+    GetClientRect(list, &client);
+    SendMessageA(list, LVM_SETCOLUMNWIDTH, 0, MAKELPARAM(client.right - 2, 0));
+}

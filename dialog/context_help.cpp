@@ -1,0 +1,3 @@
+#include "dialog/context_help.h"
+
+void ShowControlHelp(const HELPINFO*) {}

@@ -1,0 +1,78 @@
+#include "dialog/settings_panel.h"
+
+#include "dialog/app_list.h"
+#include "dialog/dialog_state.h"
+#include "store/hook_settings.h"
+#include "store/registry_store.h"
+
+void SetCheckBox(int controlId, DWORD value) {
+    HWND box = GetDlgItem(g_dialog.window, controlId);
+    // Clear before disabling and enable before setting, so a box never shows
+    // a state it cannot be given.
+    if (value > 1) {
+        SendMessageA(box, BM_SETCHECK, BST_UNCHECKED, 0);
+        EnableWindow(box, FALSE);
+    } else {
+        EnableWindow(box, TRUE);
+        SendMessageA(box, BM_SETCHECK, value, 0);
+    }
+}
+
+void LoadPanel(int item) {
+    char path[kKeyPathSize] = "";
+    if (item != -1) {
+        char name[kItemNameSize];
+        if (GetItemName(g_dialog.list, item, name) == 0) return;
+        BuildEntryKeyPath(name, path, sizeof(path));
+    }
+    for (int i = 0; i < kHookSettingCount; ++i) {
+        const HookSetting& setting = kHookSettings[i];
+        // With nothing selected no entry is shown, whatever the registry holds.
+        DWORD value = 0;
+        if (item == -1 ||
+            !ReadRegistryDword(HKEY_CURRENT_USER, path, setting.valueName, &value)) {
+            value = kMissingValue;
+        }
+        SetCheckBox(setting.checkBoxId, value);
+        g_dialog.loaded[i] = value;
+    }
+}
+
+void SavePanel(int item) {
+    char name[kItemNameSize];
+    if (GetItemName(g_dialog.list, item, name) == 0) return;
+    char path[kKeyPathSize];
+    BuildEntryKeyPath(name, path, sizeof(path));
+    for (int i = 0; i < kHookSettingCount; ++i) {
+        const HookSetting& setting = kHookSettings[i];
+        HWND box = GetDlgItem(g_dialog.window, setting.checkBoxId);
+        DWORD state = static_cast<DWORD>(SendMessageA(box, BM_GETCHECK, 0, 0));
+        // Only what the user changed is written back; a disabled box holds no
+        // usable value.
+        if (state <= 1 && state != g_dialog.loaded[i] && IsWindowEnabled(box)) {
+            WriteRegistryDword(HKEY_CURRENT_USER, path, setting.valueName, state);
+        }
+    }
+}
+
+void ResetPanel(int item) {
+    if (item == -1) return;
+    LVITEMA lvi = {};
+    lvi.mask = LVIF_PARAM;
+    lvi.iItem = item;
+    lvi.iSubItem = 0;
+    lvi.lParam = 0;
+    SendMessageA(g_dialog.list, LVM_SETITEMA, 0, reinterpret_cast<LPARAM>(&lvi));
+    for (const HookSetting& setting : kHookSettings) {
+        SetCheckBox(setting.checkBoxId, setting.resetDefault);
+    }
+}
+
+void OnListItemChanged(const NMLISTVIEW* change) {
+    const bool wasSelected = (change->uOldState & LVIS_SELECTED) != 0;
+    const bool isSelected = (change->uNewState & LVIS_SELECTED) != 0;
+    // A notification in which the item stays selected (only its focus
+    // changed) must not reload the panel over the user's unsaved changes.
+    if (isSelected && !wasSelected) LoadPanel(change->iItem);
+    if (wasSelected && !isSelected) SavePanel(change->iItem);
+}

@@ -1,0 +1,3 @@
+#include "exchange/file_chooser.h"
+
+int ChooseExchangeFile(HWND, char*, int) { return 0; }

@@ -1,0 +1,3 @@
+#include "exchange/import_file.h"
+
+void ImportRegistryFile(HWND, HWND, const char*) {}

@@ -1,0 +1,27 @@
+// The seven per-application flags the screen-change hooks read, and where
+// they live in the registry. The table's order is the order of every visit:
+// loading, saving, exporting and importing.
+#pragma once
+#include <windows.h>
+
+struct HookSetting {
+    const char* valueName;
+    int checkBoxId;
+    const char* caption;
+    DWORD resetDefault;
+    int helpStringId;
+};
+
+constexpr int kHookSettingCount = 7;
+extern const HookSetting kHookSettings[kHookSettingCount];
+
+// Relative to HKEY_CURRENT_USER.
+extern const char kSettingsKeyPath[];
+
+// The in-memory value of a setting that is absent or not a REG_DWORD.
+constexpr DWORD kMissingValue = 0xFFFFFFFF;
+
+// Limits of the data model.
+constexpr int kEnumNameSize = 261;   // entry name as enumerated, with terminator
+constexpr int kItemNameSize = 260;   // entry name read back from the list
+constexpr int kKeyPathSize = 320;    // settings key path, backslash, entry name

@@ -1,0 +1,25 @@
+// The registry operations every other part of the program goes through. Each
+// opens its key, does its work and closes the key before returning.
+#pragma once
+#include <windows.h>
+
+bool ReadRegistryDword(HKEY root, const char* keyPath, const char* valueName, DWORD* result);
+bool WriteRegistryDword(HKEY root, const char* keyPath, const char* valueName, DWORD value);
+
+// "Software\QBL\KMXHooks\Application_Prefs\<name>" into `path` (at most
+// `size` bytes with the terminator, cut if longer).
+void BuildEntryKeyPath(const char* name, char* path, int size);
+
+// Opens the settings key under HKEY_CURRENT_USER; returns the registry's status.
+LONG OpenSettingsKey(REGSAM access, HKEY* key);
+
+// The entry at `index` of an open settings key into a buffer of
+// kEnumNameSize bytes; RegEnumKeyA's status.
+LONG EnumerateEntry(HKEY settingsKey, DWORD index, char* name);
+
+// RegDeleteKeyA of the entry's key; 0 on success.
+LONG DeleteEntryKey(const char* name);
+
+// Opens the key path under HKEY_CURRENT_USER for a query and closes it again;
+// only ERROR_FILE_NOT_FOUND means the entry is absent.
+LONG TestEntryExists(const char* keyPath);
