@@ -1,1 +1,161 @@
+// The main dialog: start-up, the list, the context menu and the commands.
 #include <gtest/gtest.h>
+
+#include "dialog/dialog_state.h"
+#include "dialog/main_dialog.h"
+#include "res/resource.h"
+#include "support/dialog_harness.h"
+
+namespace {
+
+class MainDialogTest : public DialogTest {
+protected:
+    // The state of each context menu item after WM_INITMENUPOPUP, in menu
+    // order, as "Name:on" or "Name:grey".
+    std::vector<std::string> MenuState() {
+        HMENU menu = g_dialog.contextMenu;
+        EXPECT_NE(nullptr, menu);
+        SendMessageA(dialog, WM_INITMENUPOPUP, reinterpret_cast<WPARAM>(menu), 0);
+        std::vector<std::string> items;
+        for (int i = 0; i < GetMenuItemCount(menu); ++i) {
+            char text[64] = "";
+            GetMenuStringA(menu, i, text, sizeof(text), MF_BYPOSITION);
+            if (!text[0]) continue;  // separator
+            const UINT state = GetMenuState(menu, i, MF_BYPOSITION);
+            items.push_back(std::string(text) + ((state & MF_GRAYED) ? ":grey" : ":on"));
+        }
+        return items;
+    }
+};
+
+TEST_F(MainDialogTest, ListsEntriesInEnumerationOrder) {
+    for (const char* name : {"zeta.exe", "Alpha", "my app", "b[1].exe"}) CreateEntry(name);
+    Open();
+    EXPECT_EQ(EntryNames(), Items());
+    EXPECT_EQ(4u, Items().size());
+    for (int i = 0; i < 4; ++i) EXPECT_EQ(0, ItemData(i));
+    EXPECT_EQ(ExpectedColumnWidth(), ColumnWidth());
+    EXPECT_EQ(-1, Selected());
+    EXPECT_TRUE(boxes.shown().empty()) << "no warning without the server";
+}
+
+TEST_F(MainDialogTest, EmptyOrAbsentSettingsKeyGivesEmptyList) {
+    Open();
+    EXPECT_TRUE(Items().empty());
+    EXPECT_EQ(ExpectedColumnWidth(), ColumnWidth());
+    Close();
+
+    CreateEntry("x");
+    RegDeleteKeyA(HKEY_CURRENT_USER, "Software\\QBL\\KMXHooks\\Application_Prefs\\x");
+    Open();
+    EXPECT_TRUE(Items().empty());
+    EXPECT_EQ(ExpectedColumnWidth(), ColumnWidth());
+}
+
+TEST_F(MainDialogTest, BigIconSetFromResource) {
+    Open();
+    EXPECT_NE(0, SendMessageA(dialog, WM_GETICON, ICON_BIG, 0));
+    EXPECT_EQ(0, SendMessageA(dialog, WM_GETICON, ICON_SMALL, 0));
+}
+
+TEST_F(MainDialogTest, ContextMenuGreysByListState) {
+    Open();
+    EXPECT_EQ((std::vector<std::string>{"Add New:on", "Delete:grey", "Reset:grey", "Import:on",
+                                        "Export:grey"}),
+              MenuState());
+    Close();
+
+    CreateEntry("A");
+    CreateEntry("B");
+    Open();
+    EXPECT_EQ((std::vector<std::string>{"Add New:on", "Delete:grey", "Reset:grey", "Import:on",
+                                        "Export:on"}),
+              MenuState());
+    Select(1);
+    EXPECT_EQ((std::vector<std::string>{"Add New:on", "Delete:on", "Reset:on", "Import:on",
+                                        "Export:on"}),
+              MenuState());
+    // Another menu, such as the system menu, is left alone.
+    HMENU other = CreatePopupMenu();
+    AppendMenuA(other, MF_STRING | MF_GRAYED, IDM_DELETE, "Delete");
+    SendMessageA(dialog, WM_INITMENUPOPUP, reinterpret_cast<WPARAM>(other), 0);
+    EXPECT_TRUE(GetMenuState(other, IDM_DELETE, MF_BYCOMMAND) & MF_GRAYED);
+    DestroyMenu(other);
+}
+
+TEST_F(MainDialogTest, RoutesReportHandledOrNot) {
+    Open();
+    HELPINFO help = {};
+    help.cbSize = sizeof(help);
+    help.iCtrlId = IDCANCEL;
+    help.hItemHandle = GetDlgItem(dialog, IDCANCEL);
+    NMHDR other = {GetDlgItem(dialog, IDCANCEL), IDCANCEL, static_cast<UINT>(NM_RCLICK)};
+    HMENU menu = CreatePopupMenu();
+    EXPECT_EQ(TRUE, MainDialogProc(dialog, WM_COMMAND, 4242, 0));
+    EXPECT_EQ(TRUE, MainDialogProc(dialog, WM_COMMAND, IDOK, 0));
+    EXPECT_EQ(TRUE, MainDialogProc(dialog, WM_NOTIFY, IDCANCEL, reinterpret_cast<LPARAM>(&other)));
+    EXPECT_EQ(TRUE, MainDialogProc(dialog, WM_HELP, 0, reinterpret_cast<LPARAM>(&help)));
+    EXPECT_EQ(TRUE, MainDialogProc(dialog, WM_INITMENUPOPUP, reinterpret_cast<WPARAM>(menu), 0));
+    EXPECT_EQ(FALSE, MainDialogProc(dialog, WM_TIMER, 1, 0));
+    EXPECT_EQ(FALSE, MainDialogProc(dialog, WM_CONTEXTMENU, 0, 0));
+    DestroyMenu(menu);
+    EXPECT_TRUE(IsWindow(dialog));
+    EXPECT_TRUE(boxes.shown().empty());
+}
+
+// The modal run, as the entry point starts it, driven from a thread timer
+// that the dialog's own message loop dispatches.
+struct ModalScript {
+    std::vector<bool> openAfter;  // still open after each command
+    static ModalScript* current;
+    static void CALLBACK Step(HWND, UINT, UINT_PTR timer, DWORD) {
+        KillTimer(nullptr, timer);
+        HWND dlg = g_dialog.window;
+        const WPARAM commands[] = {IDOK, MAKEWPARAM(IDCANCEL, BN_SETFOCUS),
+                                   MAKEWPARAM(IDCANCEL, BN_KILLFOCUS), MAKEWPARAM(IDCANCEL, 5)};
+        for (WPARAM command : commands) {
+            SendMessageA(dlg, WM_COMMAND, command, 0);
+            current->openAfter.push_back(IsWindowVisible(dlg) != FALSE);
+        }
+        SendMessageA(dlg, WM_COMMAND, MAKEWPARAM(IDCANCEL, current->code), 0);
+    }
+    WORD code = 0;
+};
+ModalScript* ModalScript::current = nullptr;
+
+class ModalTest : public ::testing::TestWithParam<WORD> {
+protected:
+    RegistrySandbox registry;
+    MessageBoxes boxes;
+};
+
+TEST_P(ModalTest, OnlyCancelClickOrAcceleratorEndsTheDialogAndSavesSelection) {
+    CreateEntryWith("A", {0, 0, 0, 0, 0, 0, 0});
+    ModalScript script;
+    script.code = GetParam();
+    ModalScript::current = &script;
+    // Select A and change a box once the dialog is up, then run the script.
+    struct Prepare {
+        static void CALLBACK Step(HWND, UINT, UINT_PTR timer, DWORD) {
+            KillTimer(nullptr, timer);
+            HWND dlg = g_dialog.window;
+            LVITEMA state = {};
+            state.stateMask = state.state = LVIS_SELECTED | LVIS_FOCUSED;
+            SendMessageA(GetDlgItem(dlg, IDC_APPLIST), LVM_SETITEMSTATE, 0,
+                         reinterpret_cast<LPARAM>(&state));
+            SendMessageA(GetDlgItem(dlg, IDC_TIMER), BM_CLICK, 0, 0);
+            SetTimer(nullptr, 0, 1, ModalScript::Step);
+        }
+    };
+    SetTimer(nullptr, 0, 1, Prepare::Step);
+    const INT_PTR result = DialogBoxParamA(g_dialog.instance, MAKEINTRESOURCEA(IDD_MAIN), nullptr,
+                                           MainDialogProc, 0);
+    EXPECT_EQ(0, result);
+    EXPECT_EQ((std::vector<bool>{true, true, true, true}), script.openAfter);
+    EXPECT_EQ(Dword(1), EntryValues("A")["use_Timer"]);
+    EXPECT_TRUE(boxes.shown().empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(ClickAndAccelerator, ModalTest, ::testing::Values(0, 1));
+
+}  // namespace
