@@ -1,0 +1,300 @@
+// Adding entries through the list's in-place editor and deleting them from
+// the menu or with the Del key.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "dialog/app_list.h"
+#include "res/resource.h"
+#include "support/dialog_harness.h"
+
+namespace {
+
+using Values = std::map<std::string, RegValue>;
+const std::vector<int> kNoEntry(7, kDisabled);
+const std::vector<int> kDefaults = {1, 0, 1, 1, 1, 1, 1};
+
+Values DefaultValues() {
+    return {{"use_GetUpdateRect", Dword(1)}, {"use_Timer", Dword(0)},     {"use_KeyPress", Dword(1)},
+            {"use_LButtonUp", Dword(1)},     {"use_MButtonUp", Dword(1)}, {"use_RButtonUp", Dword(1)},
+            {"use_Deferral", Dword(1)}};
+}
+
+class EntriesTest : public DialogTest {
+protected:
+    void TearDown() override {
+        SetShift(false);
+        DialogTest::TearDown();
+    }
+
+    HWND Editor() const {
+        return reinterpret_cast<HWND>(SendMessageA(list, LVM_GETEDITCONTROL, 0, 0));
+    }
+    // Types into the open label editor, character by character.
+    void Type(const std::string& text) {
+        HWND edit = Editor();
+        ASSERT_NE(nullptr, edit) << "no label editor is open";
+        for (char c : text) SendMessageA(edit, WM_CHAR, static_cast<BYTE>(c), 0);
+    }
+    void Key(HWND window, UINT key) {
+        SendMessageA(window, WM_KEYDOWN, key, 0);
+        SendMessageA(window, WM_KEYUP, key, 0xC0000000);
+        Pump();
+    }
+    void AddNamed(const std::string& name) {
+        Command(IDM_ADDNEW);
+        Type(name);
+        Key(Editor(), VK_RETURN);
+    }
+    void SetShift(bool down) {
+        BYTE keys[256];
+        GetKeyboardState(keys);
+        keys[VK_SHIFT] = down ? 0x80 : 0;
+        SetKeyboardState(keys);
+    }
+    void FocusOnly(int item, bool focused) {
+        LVITEMA state = {};
+        state.stateMask = LVIS_FOCUSED;
+        state.state = focused ? LVIS_FOCUSED : 0;
+        SendMessageA(list, LVM_SETITEMSTATE, item, reinterpret_cast<LPARAM>(&state));
+    }
+};
+
+TEST_F(EntriesTest, AcceptedNameGetsDefaultsWhichReachTheRegistryOnSave) {
+    CreateEntryWith("Alpha", {0, 0, 0, 0, 0, 0, 0});
+    Open();
+    Select(0);
+    Click(IDC_TIMER);  // never saved: Add New drops it
+
+    Command(IDM_ADDNEW);
+    ASSERT_NE(nullptr, Editor());
+    EXPECT_EQ(kNoEntry, Panel());
+    EXPECT_EQ(1, Selected());
+    EXPECT_EQ(1, Focused());
+    EXPECT_EQ(kNewEntryMarker, ItemData(1));
+    EXPECT_EQ(Dword(0), EntryValues("Alpha")["use_Timer"]);
+
+    Type("My App 2.exe");
+    Key(Editor(), VK_RETURN);
+    EXPECT_EQ(nullptr, Editor());
+    EXPECT_TRUE(boxes.shown().empty());
+    EXPECT_EQ((std::vector<std::string>{"Alpha", "My App 2.exe"}), Items());
+    EXPECT_EQ(0, ItemData(1));
+    EXPECT_EQ(kDefaults, Panel());
+    EXPECT_FALSE(EntryExists("My App 2.exe")) << "nothing is written until the panel is saved";
+
+    Select(0);
+    EXPECT_EQ(DefaultValues(), EntryValues("My App 2.exe"));
+    EXPECT_EQ(Dword(0), EntryValues("Alpha")["use_Timer"]);
+}
+
+TEST_F(EntriesTest, AcceptedEntrySavedWhenDialogCloses) {
+    Open();
+    AddNamed(" spaced . name ");
+    Click(IDC_TIMER);
+    Close();
+    Values expected = DefaultValues();
+    expected["use_Timer"] = Dword(1);
+    EXPECT_EQ(expected, EntryValues(" spaced . name "));
+}
+
+TEST_F(EntriesTest, TypedNameIsLimitedToHundredCharacters) {
+    Open();
+    AddNamed(std::string(120, 'n'));
+    EXPECT_EQ((std::vector<std::string>{std::string(100, 'n')}), Items());
+}
+
+class ForbiddenCharacterTest : public EntriesTest, public ::testing::WithParamInterface<char> {};
+
+TEST_P(ForbiddenCharacterTest, NameIsRefusedAndItemRemoved) {
+    CreateEntry("Keep");
+    Open();
+    AddNamed(std::string("ab") + GetParam() + "cd");
+    ASSERT_EQ(1u, boxes.shown().size());
+    EXPECT_EQ("Application name contains invalid characters.", boxes.shown()[0].text);
+    EXPECT_EQ("KMX Hooks Manager", boxes.shown()[0].caption);
+    EXPECT_EQ(static_cast<UINT>(MB_ICONERROR | MB_OK), boxes.shown()[0].style);
+    EXPECT_EQ(dialog, boxes.shown()[0].owner);
+    EXPECT_EQ((std::vector<std::string>{"Keep"}), Items());
+    Close();
+    EXPECT_EQ((std::vector<std::string>{"Keep"}), EntryNames());
+}
+
+INSTANTIATE_TEST_SUITE_P(EachOfNine, ForbiddenCharacterTest,
+                         ::testing::Values('\\', '/', ':', '*', '?', '"', '<', '>', '|'));
+
+TEST_F(EntriesTest, DuplicateInOtherLetterCaseIsRefused) {
+    CreateEntryWith("Notepad.EXE", {1, 1, 1, 1, 1, 1, 1});
+    Open();
+    AddNamed("notepad.exe");
+    ASSERT_EQ(1u, boxes.shown().size());
+    EXPECT_EQ("A application with the specified name already exists.", boxes.shown()[0].text);
+    EXPECT_EQ(static_cast<UINT>(MB_ICONERROR | MB_OK), boxes.shown()[0].style);
+    EXPECT_EQ((std::vector<std::string>{"Notepad.EXE"}), Items());
+    // A name that only contains an existing one is fine.
+    AddNamed("notepad.exe2");
+    EXPECT_EQ(1u, boxes.shown().size());
+    EXPECT_EQ((std::vector<std::string>{"Notepad.EXE", "notepad.exe2"}), Items());
+}
+
+TEST_F(EntriesTest, EmptyNameAndEscRemoveTheItemSilently) {
+    CreateEntry("A");
+    Open();
+    AddNamed("");
+    EXPECT_EQ((std::vector<std::string>{"A"}), Items());
+    Command(IDM_ADDNEW);
+    Type("typed then abandoned");
+    Key(Editor(), VK_ESCAPE);
+    EXPECT_EQ(nullptr, Editor());
+    EXPECT_EQ((std::vector<std::string>{"A"}), Items());
+    EXPECT_TRUE(boxes.shown().empty());
+    Close();
+    EXPECT_EQ((std::vector<std::string>{"A"}), EntryNames());
+}
+
+TEST_F(EntriesTest, ExistingEntriesCannotBeRenamed) {
+    CreateEntry("A");
+    Open();
+    Select(0);
+    SendMessageA(list, LVM_EDITLABELA, 0, 0);
+    EXPECT_EQ(nullptr, Editor());
+    Key(list, VK_F2);
+    EXPECT_EQ(nullptr, Editor());
+    // Nor can an accepted new one.
+    AddNamed("B");
+    SendMessageA(list, LVM_EDITLABELA, 1, 0);
+    EXPECT_EQ(nullptr, Editor());
+    EXPECT_EQ((std::vector<std::string>{"A", "B"}), Items());
+}
+
+TEST_F(EntriesTest, DeleteAsksAndNoKeepsTheEntry) {
+    CreateEntryWith("App One", {1, 1, 1, 1, 1, 1, 1});
+    Open();
+    Select(0);
+    Command(IDM_DELETE);
+    ASSERT_EQ(1u, boxes.shown().size());
+    EXPECT_EQ("Delete App One KMX Hook Settings?", boxes.shown()[0].text);
+    EXPECT_EQ(static_cast<UINT>(MB_YESNO | MB_ICONWARNING), boxes.shown()[0].style);
+    EXPECT_EQ(IDNO, boxes.shown()[0].answer);
+    EXPECT_TRUE(EntryExists("App One"));
+    EXPECT_EQ((std::vector<std::string>{"App One"}), Items());
+}
+
+TEST_F(EntriesTest, DeleteYesRemovesKeyAndSelectsTheFocusedItem) {
+    CreateEntryWith("A", {1, 1, 1, 1, 1, 1, 1});
+    CreateEntryWith("B", {0, 1, 0, 1, 0, 1, 0});
+    CreateEntryWith("C", {0, 0, 0, 0, 0, 0, 0});
+    Open();
+    Select(0);
+    Click(IDC_TIMER);  // the deleted entry's panel is not saved
+    FocusOnly(2, true);
+    boxes.Answer(IDYES);
+    Command(IDM_DELETE);
+    ASSERT_EQ(1u, boxes.shown().size());
+    EXPECT_FALSE(EntryExists("A"));
+    EXPECT_EQ((std::vector<std::string>{"B", "C"}), Items());
+    EXPECT_EQ(ExpectedColumnWidth(), ColumnWidth());
+    EXPECT_EQ(1, Selected());
+    EXPECT_EQ(kNoEntry.size(), Panel().size());
+    EXPECT_EQ((std::vector<int>(7, 0)), Panel()) << "C is loaded";
+}
+
+TEST_F(EntriesTest, DelKeyWithShiftDeletesWithoutAsking) {
+    CreateEntryWith("A", {1, 1, 1, 1, 1, 1, 1});
+    CreateEntryWith("B", {1, 1, 1, 1, 1, 1, 1});
+    Open();
+    Select(1);
+    SetShift(true);
+    Key(list, VK_DELETE);  // the list reports it; the command runs from the queue
+    SetShift(false);
+    EXPECT_TRUE(boxes.shown().empty());
+    EXPECT_FALSE(EntryExists("B"));
+    EXPECT_EQ((std::vector<std::string>{"A"}), Items());
+}
+
+TEST_F(EntriesTest, DelKeyWithoutShiftAsks) {
+    CreateEntry("A");
+    Open();
+    Select(0);
+    boxes.Answer(IDYES);
+    Key(list, VK_DELETE);
+    ASSERT_EQ(1u, boxes.shown().size());
+    EXPECT_EQ("Delete A KMX Hook Settings?", boxes.shown()[0].text);
+    EXPECT_FALSE(EntryExists("A"));
+    EXPECT_TRUE(Items().empty());
+    EXPECT_EQ(kNoEntry, Panel());
+}
+
+TEST_F(EntriesTest, ShiftIsReadWhenTheCommandRunsNotWhenTheKeyIsPressed) {
+    CreateEntry("A");
+    Open();
+    Select(0);
+    SendMessageA(list, WM_KEYDOWN, VK_DELETE, 0);  // posted, not yet run
+    EXPECT_TRUE(EntryExists("A"));
+    SetShift(true);
+    Pump();
+    EXPECT_TRUE(boxes.shown().empty());
+    EXPECT_FALSE(EntryExists("A"));
+}
+
+TEST_F(EntriesTest, NothingFocusedAfterDeleteShowsNoEntry) {
+    CreateEntryWith("A", {1, 1, 1, 1, 1, 1, 1});
+    CreateEntryWith("B", {1, 1, 1, 1, 1, 1, 1});
+    Open();
+    Select(0);
+    FocusOnly(0, false);
+    SetShift(true);
+    Command(IDM_DELETE);
+    EXPECT_EQ((std::vector<std::string>{"B"}), Items());
+    if (Focused() == -1) {
+        EXPECT_EQ(-1, Selected());
+        EXPECT_EQ(kNoEntry, Panel());
+    } else {
+        // The list view moved the focus itself; then that item is selected.
+        EXPECT_EQ(Focused(), Selected());
+        EXPECT_EQ((std::vector<int>(7, 1)), Panel());
+    }
+}
+
+TEST_F(EntriesTest, DeleteWithNothingSelectedDoesNothing) {
+    CreateEntry("A");
+    Open();
+    Command(IDM_DELETE);
+    EXPECT_TRUE(boxes.shown().empty());
+    EXPECT_TRUE(EntryExists("A"));
+}
+
+TEST_F(EntriesTest, DeletingAnAcceptedButUnsavedEntryRemovesItsItem) {
+    CreateEntry("A");
+    Open();
+    AddNamed("Fresh");
+    ASSERT_EQ(1, Selected());
+    boxes.Answer(IDYES);
+    Command(IDM_DELETE);
+    ASSERT_EQ(1u, boxes.shown().size());
+    EXPECT_EQ("Delete Fresh KMX Hook Settings?", boxes.shown()[0].text);
+    EXPECT_EQ((std::vector<std::string>{"A"}), Items());
+    Select(0);
+    Close();
+    EXPECT_FALSE(EntryExists("Fresh")) << "no save brings the deleted entry back";
+    EXPECT_EQ((std::vector<std::string>{"A"}), EntryNames());
+}
+
+TEST_F(EntriesTest, FailedDeletionIsReportedAndChangesNothing) {
+    CreateEntryWith("Parent", {1, 1, 1, 1, 1, 1, 1});
+    CreateEntry("Parent\\Child");
+    CreateEntry("Other");
+    Open();
+    Select(1);  // Parent, after Other
+    const Values before = AllValues();
+    SetShift(true);
+    Command(IDM_DELETE);
+    ASSERT_EQ(1u, boxes.shown().size());
+    EXPECT_EQ("Could not delete Parent KMX Hook Settings.", boxes.shown()[0].text);
+    EXPECT_EQ(static_cast<UINT>(MB_ICONERROR | MB_OK), boxes.shown()[0].style);
+    EXPECT_EQ(before, AllValues());
+    EXPECT_EQ((std::vector<std::string>{"Other", "Parent"}), Items());
+    EXPECT_EQ(1, Selected());
+}
+
+}  // namespace
