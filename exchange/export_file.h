@@ -1,5 +1,19 @@
-// Writes every application entry to a REGEDIT4 file.
+// Writes every application entry and its stored flags to a REGEDIT4 file.
 #pragma once
 #include <windows.h>
 
+// The open export file; remembers whether any write failed.
+struct ExportOutput {
+    HANDLE file;
+    bool failed;
+};
+
+// The settings key's error when it cannot be opened (no file is written),
+// otherwise ERROR_SUCCESS or the error that kept the file from being
+// written. Failures are told to the user in a box owned by `owner`.
 LONG ExportRegistryFile(HWND owner, const char* path);
+
+// The value line of one setting of the entry at `keyPath` (relative to
+// HKEY_CURRENT_USER), written only when the value is a REG_DWORD. False when
+// it was not read or not written.
+bool WriteValueLine(const char* keyPath, const char* valueName, ExportOutput* out);

@@ -48,6 +48,8 @@ void MessageBoxes::OnActivate(HWND box) {
     // The main dialog is a #32770 too; only a message box has the 0xFFFF text.
     HWND textControl = GetDlgItem(box, 0xFFFF);
     if (lstrcmpA(className, "#32770") != 0 || !textControl) return;
+    // Nor is a file dialog, whose labels may carry that id as well.
+    if (GetDlgItem(box, 0x480) || GetDlgItem(box, 0x47c) || GetDlgItem(box, 0x470)) return;
     if (std::find(seen_.begin(), seen_.end(), box) != seen_.end()) return;
     seen_.push_back(box);
 

@@ -61,6 +61,14 @@ RegistrySandbox::~RegistrySandbox() {
     RegDeleteTreeA(HKEY_CURRENT_USER, path_.c_str());
 }
 
+void RegistrySandbox::Suspend() { RegOverridePredefKey(HKEY_CURRENT_USER, nullptr); }
+
+void RegistrySandbox::Resume() {
+    UniqueRegKey root;
+    RegOpenKeyExA(HKEY_CURRENT_USER, path_.c_str(), 0, KEY_ALL_ACCESS, root.put());
+    RegOverridePredefKey(HKEY_CURRENT_USER, root.get());
+}
+
 void CreateEntry(const std::string& entry) {
     UniqueRegKey key;
     ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyA(HKEY_CURRENT_USER, EntryPath(entry).c_str(), key.put()));

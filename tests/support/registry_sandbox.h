@@ -24,6 +24,10 @@ public:
 
     // The real path of the sandbox under the real HKEY_CURRENT_USER.
     const std::string& path() const { return path_; }
+    // Lifts the mapping for a moment, to compare with what another program
+    // (which sees the real HKEY_CURRENT_USER) wrote.
+    void Suspend();
+    void Resume();
 
 private:
     std::string path_;

@@ -1,0 +1,207 @@
+// The REGEDIT4 export, byte for byte, and what happens when it cannot be
+// written.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "exchange/export_file.h"
+#include "store/handles.h"
+#include "support/message_boxes.h"
+#include "support/registry_sandbox.h"
+#include "support/programs.h"
+#include "support/temp_folder.h"
+
+namespace {
+
+using Setting = std::pair<std::string, DWORD>;
+using Entry = std::pair<std::string, std::vector<Setting>>;
+
+// The expected file, built from the format's rules.
+std::string Golden(const std::vector<Entry>& entries) {
+    std::string text = "REGEDIT4\r\n";
+    for (const auto& [name, settings] : entries) {
+        text += "\r\n[HKEY_CURRENT_USER\\Software\\QBL\\KMXHooks\\Application_Prefs\\" + name + "]\r\n";
+        for (const auto& [valueName, value] : settings) {
+            char digits[9];
+            snprintf(digits, sizeof(digits), "%08lx", static_cast<unsigned long>(value));
+            text += "\"" + valueName + "\"=dword:" + digits + "\r\n";
+        }
+    }
+    return text + "\r\n";
+}
+
+class ExportTest : public ::testing::Test {
+protected:
+    std::string Export() {
+        ExportRegistryFile(nullptr, target.c_str());
+        return ReadFileBytes(target);
+    }
+    RegistrySandbox registry;
+    MessageBoxes boxes;
+    TempFolder folder;
+    std::string target = folder.File("settings.reg");
+};
+
+TEST_F(ExportTest, SixLineExample) {
+    CreateEntry("App");
+    SetEntryDword("App", "use_GetUpdateRect", 1);
+    SetEntryDword("App", "use_Timer", 0);
+    EXPECT_EQ(ERROR_SUCCESS, ExportRegistryFile(nullptr, target.c_str()));
+    EXPECT_EQ(
+        "REGEDIT4\r\n"
+        "\r\n"
+        "[HKEY_CURRENT_USER\\Software\\QBL\\KMXHooks\\Application_Prefs\\App]\r\n"
+        "\"use_GetUpdateRect\"=dword:00000001\r\n"
+        "\"use_Timer\"=dword:00000000\r\n"
+        "\r\n",
+        ReadFileBytes(target));
+    EXPECT_TRUE(boxes.shown().empty()) << "success shows nothing";
+    EXPECT_EQ((std::vector<std::string>{"settings.reg"}), folder.Names());
+}
+
+TEST_F(ExportTest, EmptySettingsKeyGivesTwelveBytes) {
+    CreateEntry("x");
+    RegDeleteKeyA(HKEY_CURRENT_USER, "Software\\QBL\\KMXHooks\\Application_Prefs\\x");
+    EXPECT_EQ(std::string("REGEDIT4\r\n\r\n"), Export());
+}
+
+TEST_F(ExportTest, ValuesWrittenUnchangedInLowerCaseHexAndTableOrder) {
+    CreateEntry("Mixed");
+    // Stored in reverse order; written in the table's.
+    SetEntryDword("Mixed", "use_Deferral", 0xFFFFFFFF);
+    SetEntryDword("Mixed", "use_RButtonUp", 2);
+    SetEntryValue("Mixed", "use_MButtonUp", RegValue{REG_SZ, {'1', 0}});
+    SetEntryValue("Mixed", "use_LButtonUp", RegValue{REG_BINARY, {1, 0, 0, 0}});
+    SetEntryValue("Mixed", "use_KeyPress", RegValue{REG_DWORD, {1, 0}});
+    SetEntryDword("Mixed", "use_Timer", 42);
+    SetEntryDword("Mixed", "use_GetUpdateRect", 0xABCDEF01);
+    SetEntryDword("Mixed", "other_value", 1);  // not a hook setting
+    CreateEntry("Mixed\\sub");
+    EXPECT_EQ(Golden({{"Mixed",
+                       {{"use_GetUpdateRect", 0xABCDEF01},
+                        {"use_Timer", 42},
+                        {"use_RButtonUp", 2},
+                        {"use_Deferral", 0xFFFFFFFF}}}}),
+              Export());
+    EXPECT_NE(std::string::npos, Export().find("\"use_Timer\"=dword:0000002a\r\n"));
+}
+
+TEST_F(ExportTest, EveryEntryInEnumerationOrderNamesVerbatim) {
+    CreateEntry("No Values");
+    CreateEntryWith("my app.exe", {1, 0, 1, 0, 1, 0, 1});
+    CreateEntryWith("[x] v1.2 (beta)", {0, 1});
+    CreateEntryWith("Zed", {1});
+    std::vector<Entry> expected;
+    for (const std::string& name : EntryNames()) {
+        std::vector<Setting> settings;
+        if (name == "my app.exe") {
+            settings = {{"use_GetUpdateRect", 1}, {"use_Timer", 0},     {"use_KeyPress", 1},
+                        {"use_LButtonUp", 0},     {"use_MButtonUp", 1}, {"use_RButtonUp", 0},
+                        {"use_Deferral", 1}};
+        } else if (name == "[x] v1.2 (beta)") {
+            settings = {{"use_GetUpdateRect", 0}, {"use_Timer", 1}};
+        } else if (name == "Zed") {
+            settings = {{"use_GetUpdateRect", 1}};
+        }
+        expected.push_back({name, settings});
+    }
+    ASSERT_EQ(4u, expected.size());
+    const std::string bytes = Export();
+    EXPECT_EQ(Golden(expected), bytes);
+    EXPECT_EQ(std::string::npos, bytes.find('\0'));
+    EXPECT_NE(0, bytes.compare(0, 3, "\xEF\xBB\xBF"));
+}
+
+TEST_F(ExportTest, LongerFileAtThePathIsReplacedEntirely) {
+    WriteFileBytes(target, std::string(5000, 'z'));
+    CreateEntryWith("A", {1});
+    EXPECT_EQ(Golden({{"A", {{"use_GetUpdateRect", 1}}}}), Export());
+    EXPECT_EQ((std::vector<std::string>{"settings.reg"}), folder.Names());
+}
+
+TEST_F(ExportTest, AbsentSettingsKeyWritesNoFileAndSaysSo) {
+    WriteFileBytes(target, "old bytes");
+    EXPECT_EQ(ERROR_FILE_NOT_FOUND, ExportRegistryFile(nullptr, target.c_str()));
+    EXPECT_EQ("old bytes", ReadFileBytes(target));
+    ASSERT_EQ(1u, boxes.shown().size());
+    EXPECT_EQ("There are no hook settings to export.", boxes.shown()[0].text);
+    EXPECT_EQ("KMX Hooks Manager", boxes.shown()[0].caption);
+    EXPECT_EQ(static_cast<UINT>(MB_ICONERROR | MB_OK), boxes.shown()[0].style);
+    const std::string fresh = folder.File("fresh.reg");
+    ExportRegistryFile(nullptr, fresh.c_str());
+    EXPECT_FALSE(FileExists(fresh));
+}
+
+class ExportFailureTest : public ExportTest {
+protected:
+    void ExpectFailureReported() {
+        ASSERT_EQ(1u, boxes.shown().size());
+        EXPECT_EQ("Could not write the export file.", boxes.shown()[0].text);
+        EXPECT_EQ("KMX Hooks Manager", boxes.shown()[0].caption);
+        EXPECT_EQ(static_cast<UINT>(MB_ICONERROR | MB_OK), boxes.shown()[0].style);
+    }
+    void SetUp() override { CreateEntryWith("A", {1, 1, 1, 1, 1, 1, 1}); }
+};
+
+TEST_F(ExportFailureTest, FolderThatDoesNotExist) {
+    const std::string missing = folder.File("no such folder\\out.reg");
+    EXPECT_NE(ERROR_SUCCESS, ExportRegistryFile(nullptr, missing.c_str()));
+    ExpectFailureReported();
+    EXPECT_TRUE(folder.Names().empty());
+}
+
+TEST_F(ExportFailureTest, ReadOnlyFileKeepsItsBytes) {
+    WriteFileBytes(target, "precious");
+    ASSERT_TRUE(SetFileAttributesA(target.c_str(), FILE_ATTRIBUTE_READONLY));
+    // Windows refuses to replace it; Wine would, but the program checks.
+    EXPECT_NE(ERROR_SUCCESS, ExportRegistryFile(nullptr, target.c_str()));
+    ExpectFailureReported();
+    EXPECT_EQ("precious", ReadFileBytes(target));
+    EXPECT_EQ((std::vector<std::string>{"settings.reg"}), folder.Names()) << "no temporary file left";
+}
+
+TEST_F(ExportFailureTest, FileHeldOpenWithoutSharingKeepsItsBytes) {
+    WriteFileBytes(target, "in use");
+    UniqueFile held(CreateFileA(target.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+    ASSERT_TRUE(held.valid());
+    EXPECT_NE(ERROR_SUCCESS, ExportRegistryFile(nullptr, target.c_str()));
+    ExpectFailureReported();
+    held.reset();
+    EXPECT_EQ("in use", ReadFileBytes(target));
+    EXPECT_EQ((std::vector<std::string>{"settings.reg"}), folder.Names()) << "no temporary file left";
+}
+
+}  // namespace
+
+namespace {
+
+// Wine's own regedit reads the file back into a clean registry. It writes
+// the real HKEY_CURRENT_USER of the test prefix, so this runs only on Wine,
+// where that prefix is the suite's own.
+TEST_F(ExportTest, PlatformRegeditImportsTheSameValues) {
+    if (!RunningOnWine()) GTEST_SKIP() << "writes HKEY_CURRENT_USER outside the sandbox";
+    CreateEntryWith("notepad.exe", {1, 0, 1, 1, 0, 1, 1});
+    CreateEntryWith("Big Values", {0x2A, 0xFFFFFFFF, 2});
+    CreateEntry("Empty One");
+    SetEntryValue("Big Values", "use_Deferral", RegValue{REG_SZ, {'x', 0}});  // left out
+    ASSERT_EQ(ERROR_SUCCESS, ExportRegistryFile(nullptr, target.c_str()));
+    std::map<std::string, RegValue> exported = AllValues();
+    exported.erase("Software\\QBL\\KMXHooks\\Application_Prefs\\Big Values\\use_Deferral");
+
+    registry.Suspend();
+    RegDeleteTreeA(HKEY_CURRENT_USER, "Software\\QBL");
+    RunProgram("regedit.exe /s \"" + target + "\"");
+    std::map<std::string, RegValue> imported;
+    for (const auto& [path, value] : AllValues()) {
+        if (path.compare(0, 13, "Software\\QBL\\") == 0) imported[path] = value;
+    }
+    RegDeleteTreeA(HKEY_CURRENT_USER, "Software\\QBL");
+    registry.Resume();
+    exported.erase("Software\\");
+    EXPECT_EQ(exported, imported);
+    EXPECT_EQ(0x2Au, imported["Software\\QBL\\KMXHooks\\Application_Prefs\\Big Values\\use_GetUpdateRect"].data[0]);
+}
+
+}  // namespace

@@ -1,0 +1,29 @@
+#include "support/programs.h"
+
+#include <windows.h>
+
+#include <vector>
+
+#include "store/handles.h"
+
+bool RunningOnWine() {
+    return GetProcAddress(GetModuleHandleA("ntdll.dll"), "wine_get_version") != nullptr;
+}
+
+int RunProgram(const std::string& commandLine) {
+    std::vector<char> line(commandLine.begin(), commandLine.end());
+    line.push_back('\0');
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION process = {};
+    if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                        &process)) {
+        return -1;
+    }
+    UniqueHandle thread(process.hThread);
+    UniqueHandle owned(process.hProcess);
+    WaitForSingleObject(owned.get(), 30000);
+    DWORD code = static_cast<DWORD>(-1);
+    GetExitCodeProcess(owned.get(), &code);
+    return static_cast<int>(code);
+}
