@@ -4,4 +4,4 @@ KMX_ROOT=$(cd "$(dirname "$0")/.." && pwd)
 KMX_BUILD="$KMX_ROOT/build"
 export WINEDEBUG=-all
 # No Mono or Gecko installer prompts.
-export WINEDLLOVERRIDES="mscoree,mshtml="
+export WINEDLLOVERRIDES="${KMX_EXTRA_DLLOVERRIDES:+$KMX_EXTRA_DLLOVERRIDES;}mscoree,mshtml="

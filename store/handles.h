@@ -35,6 +35,8 @@ inline void Menu(HMENU m) { DestroyMenu(m); }
 inline void Icon(HICON i) { DestroyIcon(i); }
 inline void Module(HMODULE m) { FreeLibrary(m); }
 inline void Memory(char* p) { free(p); }
+template <typename T>
+inline void GdiObject(T object) { DeleteObject(object); }
 }  // namespace handle_close
 
 using UniqueRegKey = UniqueAny<HKEY, handle_close::RegKey>;
@@ -43,6 +45,8 @@ using UniqueMenu = UniqueAny<HMENU, handle_close::Menu>;
 using UniqueIcon = UniqueAny<HICON, handle_close::Icon>;
 using UniqueModule = UniqueAny<HMODULE, handle_close::Module>;
 using UniqueBuffer = UniqueAny<char*, handle_close::Memory>;
+using UniqueFont = UniqueAny<HFONT, handle_close::GdiObject<HFONT>>;
+using UniqueBrush = UniqueAny<HBRUSH, handle_close::GdiObject<HBRUSH>>;
 
 // Files use INVALID_HANDLE_VALUE, which is not a constant expression, so they
 // get their own small owner.
