@@ -16,13 +16,12 @@ namespace {
 constexpr int kMaxTypedName = 100;
 constexpr int kMessageSize = 300 + kItemNameSize;
 
-void SetDialogResult(LRESULT result) {
-    SetWindowLongPtrA(g_dialog.window, DWLP_MSGRESULT, result);
-}
+void SetDialogResult(LRESULT result) { SetWindowLongPtrA(g_dialog.window, DWLP_MSGRESULT, result); }
 
 void SelectFocusedItem() {
     int item = -1;
-    while ((item = static_cast<int>(SendMessageA(g_dialog.list, LVM_GETNEXTITEM, item, LVNI_ALL))) != -1) {
+    while ((item = static_cast<int>(
+                SendMessageA(g_dialog.list, LVM_GETNEXTITEM, item, LVNI_ALL))) != -1) {
         if (SendMessageA(g_dialog.list, LVM_GETITEMSTATE, item, LVIS_FOCUSED) & LVIS_FOCUSED) {
             LVITEMA state = {};
             state.stateMask = LVIS_SELECTED;

@@ -82,7 +82,8 @@ void ShowControlHelp(const HELPINFO* help) {
     HWND control = static_cast<HWND>(help->hItemHandle);
     // Wine's control answers HH_DISPLAY_TEXT_POPUP with NULL and shows
     // nothing; then, or without a control, the program shows the text itself.
-    if (!CallHtmlHelp(control, nullptr, HH_DISPLAY_TEXT_POPUP, reinterpret_cast<DWORD_PTR>(&popup))) {
+    if (!CallHtmlHelp(control, nullptr, HH_DISPLAY_TEXT_POPUP,
+                      reinterpret_cast<DWORD_PTR>(&popup))) {
         ShowHelpPopup(control, popup, help->MousePos);
     }
 }

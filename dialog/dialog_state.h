@@ -12,8 +12,8 @@ struct DialogState {
     HWND list = nullptr;
     UniqueIcon icon;
     UniqueMenu menu;
-    HMENU contextMenu = nullptr;  // submenu 0 of `menu`, owned by it
-    char path[MAX_PATH] = {};     // shared by Import and Export
+    HMENU contextMenu = nullptr;           // submenu 0 of `menu`, owned by it
+    char path[MAX_PATH] = {};              // shared by Import and Export
     DWORD loaded[kHookSettingCount] = {};  // what the panel last read
 };
 

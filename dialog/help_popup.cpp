@@ -157,9 +157,9 @@ void ShowHelpPopup(HWND control, const HH_POPUP& popup, POINT cursor) {
     const SIZE size = MeasureText(text);
     const POINT at = PlacePopup(control, cursor, size);
     HWND owner = GetAncestor(control, GA_ROOT);
-    g_popup.window = CreateWindowExA(WS_EX_TOPMOST | WS_EX_TOOLWINDOW, kHelpPopupClass, text.c_str(),
-                                     WS_POPUP | WS_BORDER, at.x, at.y, size.cx, size.cy, owner,
-                                     nullptr, popup.hinst, nullptr);
+    g_popup.window = CreateWindowExA(WS_EX_TOPMOST | WS_EX_TOOLWINDOW, kHelpPopupClass,
+                                     text.c_str(), WS_POPUP | WS_BORDER, at.x, at.y, size.cx,
+                                     size.cy, owner, nullptr, popup.hinst, nullptr);
     if (!g_popup.window) {
         g_popup.font.reset();
         return;

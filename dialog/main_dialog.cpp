@@ -37,7 +37,8 @@ INT_PTR OnInitDialog(HWND dialog, WPARAM, LPARAM) {
 
     // Shown before the dialog itself is visible.
     if (IsServerRunning()) {
-        MessageBoxA(dialog, "Brevant server is currently running! Changes to settings may not apply.",
+        MessageBoxA(dialog,
+                    "Brevant server is currently running! Changes to settings may not apply.",
                     kAppTitle, MB_ICONWARNING);
     }
     FillList(g_dialog.list);
@@ -100,7 +101,8 @@ INT_PTR OnInitMenuPopup(HWND, WPARAM wParam, LPARAM) {
         EnableMenuItem(g_dialog.contextMenu, IDM_DELETE, MF_BYCOMMAND | selection);
         EnableMenuItem(g_dialog.contextMenu, IDM_RESET, MF_BYCOMMAND | selection);
         const bool empty = SendMessageA(g_dialog.list, LVM_GETITEMCOUNT, 0, 0) == 0;
-        EnableMenuItem(g_dialog.contextMenu, IDM_EXPORT, MF_BYCOMMAND | (empty ? MF_GRAYED : MF_ENABLED));
+        EnableMenuItem(g_dialog.contextMenu, IDM_EXPORT,
+                       MF_BYCOMMAND | (empty ? MF_GRAYED : MF_ENABLED));
     }
     return TRUE;
 }
@@ -140,7 +142,7 @@ struct CommandRoute {
 };
 
 const CommandRoute kCommands[] = {
-    {IDCANCEL, OnCancel},  {IDM_DELETE, OnDelete}, {IDM_RESET, OnReset},
+    {IDCANCEL, OnCancel},   {IDM_DELETE, OnDelete}, {IDM_RESET, OnReset},
     {IDM_IMPORT, OnImport}, {IDM_EXPORT, OnExport}, {IDM_ADDNEW, OnAddNew},
 };
 
@@ -162,9 +164,12 @@ struct MessageRoute {
 };
 
 const MessageRoute kMessages[] = {
-    {WM_INITDIALOG, OnInitDialog}, {WM_DESTROY, OnDestroy},
-    {WM_NOTIFY, OnNotify},         {WM_HELP, OnHelp},
-    {WM_INITMENUPOPUP, OnInitMenuPopup}, {WM_COMMAND, OnCommand},
+    {WM_INITDIALOG, OnInitDialog},
+    {WM_DESTROY, OnDestroy},
+    {WM_NOTIFY, OnNotify},
+    {WM_HELP, OnHelp},
+    {WM_INITMENUPOPUP, OnInitMenuPopup},
+    {WM_COMMAND, OnCommand},
 };
 
 }  // namespace

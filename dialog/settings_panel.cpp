@@ -29,8 +29,7 @@ void LoadPanel(int item) {
         const HookSetting& setting = kHookSettings[i];
         // With nothing selected no entry is shown, whatever the registry holds.
         DWORD value = 0;
-        if (item == -1 ||
-            !ReadRegistryDword(HKEY_CURRENT_USER, path, setting.valueName, &value)) {
+        if (item == -1 || !ReadRegistryDword(HKEY_CURRENT_USER, path, setting.valueName, &value)) {
             value = kMissingValue;
         }
         SetCheckBox(setting.checkBoxId, value);

@@ -42,7 +42,8 @@ bool WriteExport(HKEY settingsKey, HANDLE file) {
     char name[kEnumNameSize];
     for (DWORD index = 0; EnumerateEntry(settingsKey, index, name) == ERROR_SUCCESS; ++index) {
         char section[336];
-        const int length = snprintf(section, sizeof(section), "\r\n[%s%s]\r\n", kSectionPrefix, name);
+        const int length =
+            snprintf(section, sizeof(section), "\r\n[%s%s]\r\n", kSectionPrefix, name);
         WriteText(&out, section, length);
         // The key path is the section name without the root's name.
         char keyPath[kKeyPathSize];

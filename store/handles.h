@@ -10,15 +10,25 @@ public:
     UniqueAny() = default;
     explicit UniqueAny(T value) : value_(value) {}
     UniqueAny(UniqueAny&& other) : value_(other.release()) {}
-    UniqueAny& operator=(UniqueAny&& other) { reset(other.release()); return *this; }
+    UniqueAny& operator=(UniqueAny&& other) {
+        reset(other.release());
+        return *this;
+    }
     UniqueAny(const UniqueAny&) = delete;
     UniqueAny& operator=(const UniqueAny&) = delete;
     ~UniqueAny() { reset(); }
 
     T get() const { return value_; }
     bool valid() const { return value_ != Invalid; }
-    T* put() { reset(); return &value_; }  // for out-parameters
-    T release() { T v = value_; value_ = Invalid; return v; }
+    T* put() {
+        reset();
+        return &value_;
+    }  // for out-parameters
+    T release() {
+        T v = value_;
+        value_ = Invalid;
+        return v;
+    }
     void reset(T value = Invalid) {
         if (value_ != Invalid) Close(value_);
         value_ = value;
@@ -36,7 +46,9 @@ inline void Icon(HICON i) { DestroyIcon(i); }
 inline void Module(HMODULE m) { FreeLibrary(m); }
 inline void Memory(char* p) { free(p); }
 template <typename T>
-inline void GdiObject(T object) { DeleteObject(object); }
+inline void GdiObject(T object) {
+    DeleteObject(object);
+}
 }  // namespace handle_close
 
 using UniqueRegKey = UniqueAny<HKEY, handle_close::RegKey>;

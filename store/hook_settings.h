@@ -22,6 +22,6 @@ extern const char kSettingsKeyPath[];
 constexpr DWORD kMissingValue = 0xFFFFFFFF;
 
 // Limits of the data model.
-constexpr int kEnumNameSize = 261;   // entry name as enumerated, with terminator
-constexpr int kItemNameSize = 260;   // entry name read back from the list
-constexpr int kKeyPathSize = 320;    // settings key path, backslash, entry name
+constexpr int kEnumNameSize = 261;  // entry name as enumerated, with terminator
+constexpr int kItemNameSize = 260;  // entry name read back from the list
+constexpr int kKeyPathSize = 320;   // settings key path, backslash, entry name

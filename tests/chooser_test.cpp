@@ -136,8 +136,8 @@ struct CentringCase {
 class CenterWindowTest : public ::testing::TestWithParam<CentringCase> {};
 
 HWND Popup(const RECT& r) {
-    return CreateWindowExA(WS_EX_TOOLWINDOW, "STATIC", "", WS_POPUP, r.left, r.top, r.right - r.left,
-                           r.bottom - r.top, nullptr, nullptr, nullptr, nullptr);
+    return CreateWindowExA(WS_EX_TOOLWINDOW, "STATIC", "", WS_POPUP, r.left, r.top,
+                           r.right - r.left, r.bottom - r.top, nullptr, nullptr, nullptr, nullptr);
 }
 
 TEST_P(CenterWindowTest, PlacesTheWindow) {
@@ -156,20 +156,21 @@ TEST_P(CenterWindowTest, PlacesTheWindow) {
     if (reference) DestroyWindow(reference);
 }
 
-INSTANTIATE_TEST_SUITE_P(Clamps, CenterWindowTest, ::testing::Values(
-    CentringCase{{100, 100, 500, 400}, {200, 100}, {200, 200}},
-    // A difference of -5 halves to -2, toward zero.
-    CentringCase{{300, 300, 400, 400}, {105, 105}, {298, 298}},
-    // A left edge inside the screen stays, even if the window reaches past it.
-    CentringCase{{900, 100, 1300, 400}, {200, 100}, {1000, 200}},
-    CentringCase{{800, 100, 1248, 400}, {200, 100}, {924, 200}},
-    // Beyond the screen width: the screen width less the window's.
-    CentringCase{{1000, 100, 1400, 400}, {200, 100}, {824, 200}},
-    CentringCase{{100, 700, 300, 1000}, {100, 100}, {150, 668}},
-    // Larger than the main dialog near the top-left corner: 0.
-    CentringCase{{10, 10, 110, 110}, {300, 300}, {0, 0}},
-    // No reference: the primary screen; wider than it: 0.
-    CentringCase{{0, 0, 0, 0}, {200, 100}, {412, 334}},
-    CentringCase{{0, 0, 0, 0}, {1100, 800}, {0, 0}}));
+INSTANTIATE_TEST_SUITE_P(
+    Clamps, CenterWindowTest,
+    ::testing::Values(CentringCase{{100, 100, 500, 400}, {200, 100}, {200, 200}},
+                      // A difference of -5 halves to -2, toward zero.
+                      CentringCase{{300, 300, 400, 400}, {105, 105}, {298, 298}},
+                      // A left edge inside the screen stays, even if the window reaches past it.
+                      CentringCase{{900, 100, 1300, 400}, {200, 100}, {1000, 200}},
+                      CentringCase{{800, 100, 1248, 400}, {200, 100}, {924, 200}},
+                      // Beyond the screen width: the screen width less the window's.
+                      CentringCase{{1000, 100, 1400, 400}, {200, 100}, {824, 200}},
+                      CentringCase{{100, 700, 300, 1000}, {100, 100}, {150, 668}},
+                      // Larger than the main dialog near the top-left corner: 0.
+                      CentringCase{{10, 10, 110, 110}, {300, 300}, {0, 0}},
+                      // No reference: the primary screen; wider than it: 0.
+                      CentringCase{{0, 0, 0, 0}, {200, 100}, {412, 334}},
+                      CentringCase{{0, 0, 0, 0}, {1100, 800}, {0, 0}}));
 
 }  // namespace

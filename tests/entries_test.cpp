@@ -15,8 +15,9 @@ const std::vector<int> kNoEntry(7, kDisabled);
 const std::vector<int> kDefaults = {1, 0, 1, 1, 1, 1, 1};
 
 Values DefaultValues() {
-    return {{"use_GetUpdateRect", Dword(1)}, {"use_Timer", Dword(0)},     {"use_KeyPress", Dword(1)},
-            {"use_LButtonUp", Dword(1)},     {"use_MButtonUp", Dword(1)}, {"use_RButtonUp", Dword(1)},
+    return {{"use_GetUpdateRect", Dword(1)}, {"use_Timer", Dword(0)},
+            {"use_KeyPress", Dword(1)},      {"use_LButtonUp", Dword(1)},
+            {"use_MButtonUp", Dword(1)},     {"use_RButtonUp", Dword(1)},
             {"use_Deferral", Dword(1)}};
 }
 

@@ -22,7 +22,8 @@ using Entry = std::pair<std::string, std::vector<Setting>>;
 std::string Golden(const std::vector<Entry>& entries) {
     std::string text = "REGEDIT4\r\n";
     for (const auto& [name, settings] : entries) {
-        text += "\r\n[HKEY_CURRENT_USER\\Software\\QBL\\KMXHooks\\Application_Prefs\\" + name + "]\r\n";
+        text +=
+            "\r\n[HKEY_CURRENT_USER\\Software\\QBL\\KMXHooks\\Application_Prefs\\" + name + "]\r\n";
         for (const auto& [valueName, value] : settings) {
             char digits[9];
             snprintf(digits, sizeof(digits), "%08lx", static_cast<unsigned long>(value));
@@ -159,18 +160,21 @@ TEST_F(ExportFailureTest, ReadOnlyFileKeepsItsBytes) {
     EXPECT_NE(ERROR_SUCCESS, ExportRegistryFile(nullptr, target.c_str()));
     ExpectFailureReported();
     EXPECT_EQ("precious", ReadFileBytes(target));
-    EXPECT_EQ((std::vector<std::string>{"settings.reg"}), folder.Names()) << "no temporary file left";
+    EXPECT_EQ((std::vector<std::string>{"settings.reg"}), folder.Names())
+        << "no temporary file left";
 }
 
 TEST_F(ExportFailureTest, FileHeldOpenWithoutSharingKeepsItsBytes) {
     WriteFileBytes(target, "in use");
-    UniqueFile held(CreateFileA(target.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+    UniqueFile held(
+        CreateFileA(target.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
     ASSERT_TRUE(held.valid());
     EXPECT_NE(ERROR_SUCCESS, ExportRegistryFile(nullptr, target.c_str()));
     ExpectFailureReported();
     held.reset();
     EXPECT_EQ("in use", ReadFileBytes(target));
-    EXPECT_EQ((std::vector<std::string>{"settings.reg"}), folder.Names()) << "no temporary file left";
+    EXPECT_EQ((std::vector<std::string>{"settings.reg"}), folder.Names())
+        << "no temporary file left";
 }
 
 }  // namespace
@@ -201,7 +205,9 @@ TEST_F(ExportTest, PlatformRegeditImportsTheSameValues) {
     registry.Resume();
     exported.erase("Software\\");
     EXPECT_EQ(exported, imported);
-    EXPECT_EQ(0x2Au, imported["Software\\QBL\\KMXHooks\\Application_Prefs\\Big Values\\use_GetUpdateRect"].data[0]);
+    EXPECT_EQ(0x2Au,
+              imported["Software\\QBL\\KMXHooks\\Application_Prefs\\Big Values\\use_GetUpdateRect"]
+                  .data[0]);
 }
 
 }  // namespace

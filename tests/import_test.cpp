@@ -62,26 +62,25 @@ TEST_P(ValueTextTest, StoresWhatTheTextSays) {
     EXPECT_EQ((std::vector<std::string>{kQuestion}), Texts());
 }
 
-INSTANTIATE_TEST_SUITE_P(Table, ValueTextTest, ::testing::Values(
-    ValueCase{"\"use_Timer\"=dword:00000001", 1},
-    ValueCase{"\"use_Timer\"=dword:1", 1},
-    ValueCase{"\"use_Timer\"=dword:0000002A", 42},
-    ValueCase{"\"use_Timer\"=dword:0000002a", 42},
-    ValueCase{"\"use_Timer\"=dword:FFFFFFFF", 0xFFFFFFFF},
-    ValueCase{"\"use_Timer\"=dword:100000001", 1},   // the last eight digits
-    ValueCase{"\"use_Timer\"=dword: 1", 0},
-    ValueCase{"\"use_Timer\"=dword:", 0},
-    ValueCase{"\"use_Timer\" = dword:00000003  ", 3},  // blanks around are the reader's
-    ValueCase{"\"use_Timer\"=dword:12x4", 0x12},
-    ValueCase{"\"use_Timer\"=DWORD:00000001", std::nullopt},
-    ValueCase{"\"use_Timer\"=hex:01,00,00,00", std::nullopt},
-    ValueCase{"\"use_Timer\"=dword", std::nullopt},
-    ValueCase{"\"use_Timer\"=\"1\"", std::nullopt},
-    ValueCase{"\"use_Timer\"=", std::nullopt},
-    ValueCase{"use_Timer=dword:00000001", std::nullopt},  // the quotes are part of the key
-    // Cut to 19 characters: 13 digits after the colon, the 14th is lost.
-    ValueCase{"\"use_Timer\"=dword:000000000001F", 0x1F},
-    ValueCase{"\"use_Timer\"=dword:000000000001F5", 0x1F}));
+INSTANTIATE_TEST_SUITE_P(
+    Table, ValueTextTest,
+    ::testing::Values(
+        ValueCase{"\"use_Timer\"=dword:00000001", 1}, ValueCase{"\"use_Timer\"=dword:1", 1},
+        ValueCase{"\"use_Timer\"=dword:0000002A", 42},
+        ValueCase{"\"use_Timer\"=dword:0000002a", 42},
+        ValueCase{"\"use_Timer\"=dword:FFFFFFFF", 0xFFFFFFFF},
+        ValueCase{"\"use_Timer\"=dword:100000001", 1},  // the last eight digits
+        ValueCase{"\"use_Timer\"=dword: 1", 0}, ValueCase{"\"use_Timer\"=dword:", 0},
+        ValueCase{"\"use_Timer\" = dword:00000003  ", 3},  // blanks around are the reader's
+        ValueCase{"\"use_Timer\"=dword:12x4", 0x12},
+        ValueCase{"\"use_Timer\"=DWORD:00000001", std::nullopt},
+        ValueCase{"\"use_Timer\"=hex:01,00,00,00", std::nullopt},
+        ValueCase{"\"use_Timer\"=dword", std::nullopt},
+        ValueCase{"\"use_Timer\"=\"1\"", std::nullopt}, ValueCase{"\"use_Timer\"=", std::nullopt},
+        ValueCase{"use_Timer=dword:00000001", std::nullopt},  // the quotes are part of the key
+        // Cut to 19 characters: 13 digits after the colon, the 14th is lost.
+        ValueCase{"\"use_Timer\"=dword:000000000001F", 0x1F},
+        ValueCase{"\"use_Timer\"=dword:000000000001F5", 0x1F}));
 
 TEST_F(ImportTest, YesReplacesExistingEntriesNoKeepsThem) {
     CreateEntryWith("Old", {0, 0, 0});
@@ -89,20 +88,26 @@ TEST_F(ImportTest, YesReplacesExistingEntriesNoKeepsThem) {
     Close();
     Open();
     const std::string text = "REGEDIT4\r\n" +
-                             Section("Old", "\"use_Timer\"=dword:00000001\r\n"
-                                            "\"use_Deferral\"=dword:00000001\r\n") +
+                             Section("Old",
+                                     "\"use_Timer\"=dword:00000001\r\n"
+                                     "\"use_Deferral\"=dword:00000001\r\n") +
                              Section("New", "\"use_KeyPress\"=dword:00000000\r\n");
     Import(text, IDNO);
-    EXPECT_EQ((Values{{"use_GetUpdateRect", Dword(0)}, {"use_Timer", Dword(0)},
-                      {"use_KeyPress", Dword(0)}, {"custom", Dword(5)}}),
+    EXPECT_EQ((Values{{"use_GetUpdateRect", Dword(0)},
+                      {"use_Timer", Dword(0)},
+                      {"use_KeyPress", Dword(0)},
+                      {"custom", Dword(5)}}),
               EntryValues("Old"))
         << "with No an existing entry is left entirely alone";
     EXPECT_EQ((Values{{"use_KeyPress", Dword(0)}}), EntryValues("New"));
     EXPECT_EQ((std::vector<std::string>{"Old", "New"}), Items());
 
     Import(text, IDYES);
-    EXPECT_EQ((Values{{"use_GetUpdateRect", Dword(0)}, {"use_Timer", Dword(1)},
-                      {"use_KeyPress", Dword(0)}, {"custom", Dword(5)}, {"use_Deferral", Dword(1)}}),
+    EXPECT_EQ((Values{{"use_GetUpdateRect", Dword(0)},
+                      {"use_Timer", Dword(1)},
+                      {"use_KeyPress", Dword(0)},
+                      {"custom", Dword(5)},
+                      {"use_Deferral", Dword(1)}}),
               EntryValues("Old"));
     EXPECT_EQ((std::vector<std::string>{"Old", "New"}), Items()) << "no name added twice";
     for (int i = 0; i < 2; ++i) EXPECT_EQ(0, ItemData(i));
@@ -115,10 +120,11 @@ TEST_F(ImportTest, SectionsInOtherLetterCaseAndNamesListedInOtherCase) {
     CreateEntry("APP");
     Close();
     Open();
-    Import("[hkey_current_user\\software\\qbl\\kmxhooks\\application_prefs\\app]\r\n"
-           "\"use_Timer\"=dword:00000001\r\n"
-           "[Hkey_Current_User\\Software\\QBL\\KMXHooks\\Application_Prefs\\Fresh]\r\n"
-           "\"USE_TIMER\"=dword:00000001\r\n");  // key names match without regard to case
+    Import(
+        "[hkey_current_user\\software\\qbl\\kmxhooks\\application_prefs\\app]\r\n"
+        "\"use_Timer\"=dword:00000001\r\n"
+        "[Hkey_Current_User\\Software\\QBL\\KMXHooks\\Application_Prefs\\Fresh]\r\n"
+        "\"USE_TIMER\"=dword:00000001\r\n");  // key names match without regard to case
     EXPECT_EQ((Values{{"use_Timer", Dword(1)}}), EntryValues("APP"));
     EXPECT_EQ((Values{{"use_Timer", Dword(1)}}), EntryValues("Fresh"));
     EXPECT_EQ((std::vector<std::string>{"APP", "Fresh"}), Items());
@@ -127,10 +133,14 @@ TEST_F(ImportTest, SectionsInOtherLetterCaseAndNamesListedInOtherCase) {
 TEST_F(ImportTest, OtherKeysAndDeletionSectionsAreSkipped) {
     const Values before = AllValues();
     SendMessageA(list, LVM_SETCOLUMNWIDTH, 0, 10);
-    Import("REGEDIT4\r\n\r\n[HKEY_LOCAL_MACHINE\\Software]\r\n\"use_Timer\"=dword:00000001\r\n"
-           "[HKEY_CURRENT_USER\\Software]\r\n\"use_Timer\"=dword:00000001\r\n"
-           "[-" + kPrefix + "App]\r\n\"use_Timer\"=dword:00000001\r\n"
-           "[HKEY_CURRENT_USER\\Software\\QBL\\KMXHooks\\Application_Prefs]\r\n\"use_Timer\"=dword:1\r\n");
+    Import(
+        "REGEDIT4\r\n\r\n[HKEY_LOCAL_MACHINE\\Software]\r\n\"use_Timer\"=dword:00000001\r\n"
+        "[HKEY_CURRENT_USER\\Software]\r\n\"use_Timer\"=dword:00000001\r\n"
+        "[-" +
+        kPrefix +
+        "App]\r\n\"use_Timer\"=dword:00000001\r\n"
+        "[HKEY_CURRENT_USER\\Software\\QBL\\KMXHooks\\Application_Prefs]\r\n\"use_Timer\"=dword:"
+        "1\r\n");
     EXPECT_EQ(before, AllValues());
     EXPECT_TRUE(Items().empty());
     EXPECT_EQ((std::vector<std::string>{kQuestion}), Texts()) << "asked though nothing matches";
@@ -193,7 +203,8 @@ TEST_F(ImportTest, FailedWritesAreReportedOnceAfterTheWholeFile) {
     Import("REGEDIT4\r\n" + Section(tooLong, "\"use_Timer\"=dword:00000001\r\n") +
            Section(std::string(241, 'x'), "\"use_Timer\"=dword:00000001\r\n") +
            Section("Fine", "\"use_Timer\"=dword:00000001\r\n"));
-    EXPECT_EQ((std::vector<std::string>{kQuestion, "Some hook settings could not be imported."}), Texts());
+    EXPECT_EQ((std::vector<std::string>{kQuestion, "Some hook settings could not be imported."}),
+              Texts());
     EXPECT_EQ(static_cast<UINT>(MB_ICONERROR | MB_OK), boxes.shown()[1].style);
     EXPECT_EQ((Values{{"use_Timer", Dword(1)}}), EntryValues("Fine")) << "the rest is imported";
     EXPECT_EQ(3u, Items().size()) << "the list was updated before the message";
@@ -236,8 +247,11 @@ TEST_F(ImportTest, SectionListsAtTheFirstBufferEdge) {
 TEST_F(ImportTest, SectionListsBeyondTheSecondBuffer) {
     // More than 1,081,344 characters of names: the buffer grows twice.
     std::string text;
-    for (int i = 0; i < 40; ++i) text += "[" + std::string(30000, static_cast<char>('a' + i % 26)) + std::to_string(i) + "]\r\n";
-    for (int i = 0; i < 5; ++i) text += Section("Late" + std::to_string(i), "\"use_Deferral\"=dword:00000000\r\n");
+    for (int i = 0; i < 40; ++i)
+        text +=
+            "[" + std::string(30000, static_cast<char>('a' + i % 26)) + std::to_string(i) + "]\r\n";
+    for (int i = 0; i < 5; ++i)
+        text += Section("Late" + std::to_string(i), "\"use_Deferral\"=dword:00000000\r\n");
     Import(text);
     for (int i = 0; i < 5; ++i) {
         EXPECT_EQ((Values{{"use_Deferral", Dword(0)}}), EntryValues("Late" + std::to_string(i)));
@@ -264,29 +278,52 @@ TEST_F(ImportTest, MutatedFilesNeverWriteOutsideApplicationEntries) {
     const std::string base =
         "REGEDIT4\r\n" +
         Section("App", "\"use_GetUpdateRect\"=dword:00000001\r\n\"use_Timer\"=dword:00000000\r\n") +
-        Section("Other App.exe", "\"use_Deferral\"=dword:0000002a\r\n\"use_KeyPress\"=dword:1\r\n") +
+        Section("Other App.exe",
+                "\"use_Deferral\"=dword:0000002a\r\n\"use_KeyPress\"=dword:1\r\n") +
         "\r\n[HKEY_CURRENT_USER\\Software\\QBL]\r\n\"use_Timer\"=dword:00000001\r\n";
     std::mt19937 random(20261208);
     auto pick = [&random](size_t n) { return static_cast<size_t>(random() % (n ? n : 1)); };
-    const std::string junk[] = {std::string(1, '\0'), "\xff\xfe", "]", "[", "\\", "=", "\r\n",
-                                "[" + kPrefix + "]", "[" + kPrefix + "a\\b]", "\"use_Timer\"=dword:7\r\n",
-                                "[" + kPrefix + std::string(300, 'q') + "]\r\n", "\x80\x81\xe9"};
+    const std::string junk[] = {std::string(1, '\0'),
+                                "\xff\xfe",
+                                "]",
+                                "[",
+                                "\\",
+                                "=",
+                                "\r\n",
+                                "[" + kPrefix + "]",
+                                "[" + kPrefix + "a\\b]",
+                                "\"use_Timer\"=dword:7\r\n",
+                                "[" + kPrefix + std::string(300, 'q') + "]\r\n",
+                                "\x80\x81\xe9"};
     for (int round = 0; round < 250; ++round) {
         std::string text = base;
         const int edits = 1 + static_cast<int>(pick(6));
         for (int e = 0; e < edits; ++e) {
             const size_t at = pick(text.size() + 1);
             switch (pick(5)) {
-            case 0: text.erase(at, pick(40)); break;                       // cut
-            case 1: text.insert(at, junk[pick(std::size(junk))]); break;   // junk
-            case 2: text += text.substr(at, pick(200)); break;             // repeats
-            case 3: text[at % text.size()] = static_cast<char>(random()); break;
-            default: text.insert(at, "\r\n[" + kPrefix + std::to_string(round) + "]\r\n\"use_Timer\"=dword:1\r\n");
+            case 0:
+                text.erase(at, pick(40));
+                break;  // cut
+            case 1:
+                text.insert(at, junk[pick(std::size(junk))]);
+                break;  // junk
+            case 2:
+                text += text.substr(at, pick(200));
+                break;  // repeats
+            case 3:
+                text[at % text.size()] = static_cast<char>(random());
+                break;
+            default:
+                text.insert(at, "\r\n[" + kPrefix + std::to_string(round) +
+                                    "]\r\n\"use_Timer\"=dword:1\r\n");
             }
         }
         if (round % 10 == 9) {  // the same as UTF-16 with a byte-order mark
             std::string wide = "\xff\xfe";
-            for (char c : text) { wide += c; wide += '\0'; }
+            for (char c : text) {
+                wide += c;
+                wide += '\0';
+            }
             text = wide;
         }
         WriteFileBytes(file, text);
@@ -298,7 +335,8 @@ TEST_F(ImportTest, MutatedFilesNeverWriteOutsideApplicationEntries) {
                 // Keys: the path down to the settings key, and entries in it.
                 const std::string key = path.substr(0, path.size() - 1);
                 const std::string settings = "Software\\QBL\\KMXHooks\\Application_Prefs";
-                const bool onTheWay = std::string(settings + "\\").compare(0, key.size() + 1, key + "\\") == 0;
+                const bool onTheWay =
+                    std::string(settings + "\\").compare(0, key.size() + 1, key + "\\") == 0;
                 const bool entry = key.compare(0, settings.size() + 1, settings + "\\") == 0 &&
                                    key.find('\\', settings.size() + 1) == std::string::npos;
                 ASSERT_TRUE(onTheWay || entry) << "round " << round << ": key " << key;
@@ -332,7 +370,8 @@ TEST_F(ImportTest, FilesOfThePlatformsRegistryTools) {
     CreateEntryWith("With Space", {0x2A, 1});
     const Values expected = EntryValues("notepad.exe");
     const Values expected2 = EntryValues("With Space");
-    RunProgram("reg.exe export HKCU\\Software\\QBL\\KMXHooks\\Application_Prefs \"" + regExport + "\" /y");
+    RunProgram("reg.exe export HKCU\\Software\\QBL\\KMXHooks\\Application_Prefs \"" + regExport +
+               "\" /y");
     RunProgram("regedit.exe /e \"" + regeditExport +
                "\" HKEY_CURRENT_USER\\Software\\QBL\\KMXHooks\\Application_Prefs");
     RegDeleteTreeA(HKEY_CURRENT_USER, "Software\\QBL");

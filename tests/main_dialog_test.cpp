@@ -72,9 +72,9 @@ TEST_F(MainDialogTest, ContextMenuGreysByListState) {
                                         "Export:on"}),
               MenuState());
     Select(1);
-    EXPECT_EQ((std::vector<std::string>{"Add New:on", "Delete:on", "Reset:on", "Import:on",
-                                        "Export:on"}),
-              MenuState());
+    EXPECT_EQ(
+        (std::vector<std::string>{"Add New:on", "Delete:on", "Reset:on", "Import:on", "Export:on"}),
+        MenuState());
     // Another menu, such as the system menu, is left alone.
     HMENU other = CreatePopupMenu();
     AppendMenuA(other, MF_STRING | MF_GRAYED, IDM_DELETE, "Delete");
@@ -148,8 +148,8 @@ TEST_P(ModalTest, OnlyCancelClickOrAcceleratorEndsTheDialogAndSavesSelection) {
         }
     };
     SetTimer(nullptr, 0, 1, Prepare::Step);
-    const INT_PTR result = DialogBoxParamA(g_dialog.instance, MAKEINTRESOURCEA(IDD_MAIN), nullptr,
-                                           MainDialogProc, 0);
+    const INT_PTR result =
+        DialogBoxParamA(g_dialog.instance, MAKEINTRESOURCEA(IDD_MAIN), nullptr, MainDialogProc, 0);
     EXPECT_EQ(0, result);
     EXPECT_EQ((std::vector<bool>{true, true, true, true}), script.openAfter);
     EXPECT_EQ(Dword(1), EntryValues("A")["use_Timer"]);

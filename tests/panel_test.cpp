@@ -60,8 +60,9 @@ TEST_F(PanelTest, UnusableValuesShowDisabledAndAreNeverWritten) {
     Open();
 
     Select(0);
-    EXPECT_EQ((std::vector<int>{kDisabled, kDisabled, kDisabled, kDisabled, kDisabled, kDisabled, 1}),
-              Panel());
+    EXPECT_EQ(
+        (std::vector<int>{kDisabled, kDisabled, kDisabled, kDisabled, kDisabled, kDisabled, 1}),
+        Panel());
     const Values before = AllValues();
     Click(IDC_DEFERRAL);
     Click(IDC_DEFERRAL);  // back to what was loaded
@@ -83,7 +84,8 @@ TEST_F(PanelTest, ResetPutsDefaultsWhichTheNextSaveWrites) {
     EXPECT_TRUE(EntryValues("Empty").empty()) << "a reset writes nothing";
     Select(1);
     Values all7;
-    for (int i = 0; i < kHookSettingCount; ++i) all7[kHookSettings[i].valueName] = Dword(kDefaults[i]);
+    for (int i = 0; i < kHookSettingCount; ++i)
+        all7[kHookSettings[i].valueName] = Dword(kDefaults[i]);
     EXPECT_EQ(all7, EntryValues("Empty"));
 
     EXPECT_EQ((std::vector<int>{kDisabled, 1, 0, 1, 1, 1, 1}), Panel());

@@ -28,7 +28,8 @@ protected:
     std::vector<BYTE> Resource(LPCSTR type, int id) {
         HRSRC found = FindResourceExA(module.get(), type, MAKEINTRESOURCEA(id), kEnglishUs);
         if (!found) return {};
-        const BYTE* data = static_cast<const BYTE*>(LockResource(LoadResource(module.get(), found)));
+        const BYTE* data =
+            static_cast<const BYTE*>(LockResource(LoadResource(module.get(), found)));
         return std::vector<BYTE>(data, data + SizeofResource(module.get(), found));
     }
     UniqueModule module;
@@ -37,8 +38,18 @@ protected:
 // Reads a dialog-template stream: words, dwords, strings and ordinals.
 struct Reader {
     const BYTE* p;
-    WORD Word() { WORD w; memcpy(&w, p, 2); p += 2; return w; }
-    DWORD Dword() { DWORD d; memcpy(&d, p, 4); p += 4; return d; }
+    WORD Word() {
+        WORD w;
+        memcpy(&w, p, 2);
+        p += 2;
+        return w;
+    }
+    DWORD Dword() {
+        DWORD d;
+        memcpy(&d, p, 4);
+        p += 4;
+        return d;
+    }
     std::string Text() {
         std::string s;
         for (WORD c; (c = Word()) != 0;) s += static_cast<char>(c);
@@ -51,13 +62,19 @@ struct Reader {
         if (first != 0xFFFF) return Text();
         p += 2;
         switch (Word()) {
-        case 0x80: return "Button";
-        case 0x81: return "Edit";
-        case 0x82: return "Static";
-        default: return "?";
+        case 0x80:
+            return "Button";
+        case 0x81:
+            return "Edit";
+        case 0x82:
+            return "Static";
+        default:
+            return "?";
         }
     }
-    void Align(const BYTE* base) { while ((p - base) % 4) ++p; }
+    void Align(const BYTE* base) {
+        while ((p - base) % 4) ++p;
+    }
 };
 
 struct Control {
@@ -80,10 +97,10 @@ TEST_F(ResourcesTest, MainDialogTemplate) {
     const std::vector<BYTE> bytes = Resource(RT_DIALOG, 201);
     ASSERT_FALSE(bytes.empty());
     Reader r{bytes.data()};
-    ASSERT_EQ(1, r.Word());       // DIALOGEX
+    ASSERT_EQ(1, r.Word());  // DIALOGEX
     ASSERT_EQ(0xFFFF, r.Word());
-    r.Dword();                    // help id
-    EXPECT_EQ(0u, r.Dword());     // no extended style
+    r.Dword();                 // help id
+    EXPECT_EQ(0u, r.Dword());  // no extended style
     EXPECT_EQ(0x80C82848u, r.Dword());
     const WORD count = r.Word();
     const short x = r.Word(), y = r.Word(), cx = r.Word(), cy = r.Word();
@@ -103,7 +120,10 @@ TEST_F(ResourcesTest, MainDialogTemplate) {
         r.Dword();
         r.Dword();
         c.style = r.Dword();
-        c.x = r.Word(); c.y = r.Word(); c.cx = r.Word(); c.cy = r.Word();
+        c.x = r.Word();
+        c.y = r.Word();
+        c.cx = r.Word();
+        c.cy = r.Word();
         c.id = static_cast<int>(r.Dword());
         c.cls = r.TextOrOrdinal();
         c.text = r.TextOrOrdinal();
@@ -170,14 +190,27 @@ TEST_F(ResourcesTest, HelpStringsAreTheControlsTexts) {
     // Every string of the block that holds 1008-1023 is in US English.
     ASSERT_FALSE(Resource(RT_STRING, 1010 / 16 + 1).empty());
     const char* texts[] = {
-        "Lists the applications with application hook settings. \nSelect an item to configure its settings and right-click \nan item to see more options.",
-        "When enabled, KMX server will try to find out exactly which areas \nof the window needs to be checked for updates instead of \nchecking the whole window. This setting may cause graphical \nglitches with applications that scroll content.",
-        "Several Windows applications use timer events rather than paint \nevents to draw their displays. Enable this setting to trigger display \nupdate notifications on timer events.",
-        "Some Windows applications draw directly to the screen when user \ntypes into a window. Enable this setting to trigger display update \nnotifications on keyboard events.",
-        "Some Windows applications draw directly to the screen in \nresponse to mouse clicks. Enable this setting to trigger display \nupdate notifications when user clicks the Left Mouse Button.",
-        "Some Windows applications draw directly to the screen in \nresponse to mouse clicks. Enable this setting to trigger display \nupdate notifications when user clicks the Middle Mouse Button.",
-        "Some Windows applications draw directly to the screen in \nresponse to mouse clicks. Enable this setting to trigger display \nupdate notifications when user clicks the Right Mouse Button.",
-        "Deferred updates are used to send the display update notifications \nonly after the application has finished drawing the update area. \nSome application may not work correctly when deferred updates \nare enabled.",
+        "Lists the applications with application hook settings. \nSelect an item to configure its "
+        "settings and right-click \nan item to see more options.",
+        "When enabled, KMX server will try to find out exactly which areas \nof the window needs "
+        "to be checked for updates instead of \nchecking the whole window. This setting may cause "
+        "graphical \nglitches with applications that scroll content.",
+        "Several Windows applications use timer events rather than paint \nevents to draw their "
+        "displays. Enable this setting to trigger display \nupdate notifications on timer events.",
+        "Some Windows applications draw directly to the screen when user \ntypes into a window. "
+        "Enable this setting to trigger display update \nnotifications on keyboard events.",
+        "Some Windows applications draw directly to the screen in \nresponse to mouse clicks. "
+        "Enable this setting to trigger display \nupdate notifications when user clicks the Left "
+        "Mouse Button.",
+        "Some Windows applications draw directly to the screen in \nresponse to mouse clicks. "
+        "Enable this setting to trigger display \nupdate notifications when user clicks the Middle "
+        "Mouse Button.",
+        "Some Windows applications draw directly to the screen in \nresponse to mouse clicks. "
+        "Enable this setting to trigger display \nupdate notifications when user clicks the Right "
+        "Mouse Button.",
+        "Deferred updates are used to send the display update notifications \nonly after the "
+        "application has finished drawing the update area. \nSome application may not work "
+        "correctly when deferred updates \nare enabled.",
     };
     for (int i = 0; i < 8; ++i) {
         char text[1024] = "";
@@ -218,8 +251,10 @@ TEST_F(ResourcesTest, ManifestAsksForCommonControlsSixAndDpiAwareness) {
     const std::vector<BYTE> bytes = Resource(RT_MANIFEST, 1);
     ASSERT_FALSE(bytes.empty());
     const std::string manifest(bytes.begin(), bytes.end());
-    EXPECT_NE(std::string::npos, manifest.find("name=\"Microsoft.Windows.Common-Controls\" version=\"6.0.0.0\""));
-    EXPECT_NE(std::string::npos, manifest.find("processorArchitecture=\"x86\" publicKeyToken=\"6595b64144ccf1df\""));
+    EXPECT_NE(std::string::npos,
+              manifest.find("name=\"Microsoft.Windows.Common-Controls\" version=\"6.0.0.0\""));
+    EXPECT_NE(std::string::npos,
+              manifest.find("processorArchitecture=\"x86\" publicKeyToken=\"6595b64144ccf1df\""));
     EXPECT_NE(std::string::npos, manifest.find(">true</dpiAware>"));
 }
 

@@ -44,9 +44,8 @@ TEST_F(StoreTest, ReadOfMissingKeyLeavesResultAlone) {
 TEST_F(StoreTest, NamesAreCaseInsensitive) {
     SetEntryDword("App", "use_Timer", 1);
     DWORD value = 0;
-    EXPECT_TRUE(ReadRegistryDword(HKEY_CURRENT_USER,
-                                  "software\\qbl\\kmxhooks\\application_prefs\\APP", "USE_TIMER",
-                                  &value));
+    EXPECT_TRUE(ReadRegistryDword(
+        HKEY_CURRENT_USER, "software\\qbl\\kmxhooks\\application_prefs\\APP", "USE_TIMER", &value));
     EXPECT_EQ(1u, value);
 }
 
@@ -79,7 +78,8 @@ TEST_F(StoreTest, DeletionAndExistence) {
     EXPECT_EQ(ERROR_SUCCESS, TestEntryExists("Software\\QBL\\KMXHooks\\Application_Prefs\\Gone"));
     EXPECT_EQ(ERROR_SUCCESS, DeleteEntryKey("Gone"));
     EXPECT_FALSE(EntryExists("Gone"));
-    EXPECT_EQ(ERROR_FILE_NOT_FOUND, TestEntryExists("Software\\QBL\\KMXHooks\\Application_Prefs\\Gone"));
+    EXPECT_EQ(ERROR_FILE_NOT_FOUND,
+              TestEntryExists("Software\\QBL\\KMXHooks\\Application_Prefs\\Gone"));
     EXPECT_EQ(ERROR_FILE_NOT_FOUND, DeleteEntryKey("Gone"));
     // A key with subkeys cannot be deleted (access denied on NT and Wine).
     EXPECT_NE(ERROR_SUCCESS, DeleteEntryKey("Parent"));
@@ -92,7 +92,8 @@ TEST_F(StoreTest, EnumeratesEveryEntryOnce) {
     ASSERT_EQ(ERROR_SUCCESS, OpenSettingsKey(KEY_ENUMERATE_SUB_KEYS, key.put()));
     std::vector<std::string> names;
     char name[kEnumNameSize];
-    for (DWORD i = 0; EnumerateEntry(key.get(), i, name) == ERROR_SUCCESS; ++i) names.push_back(name);
+    for (DWORD i = 0; EnumerateEntry(key.get(), i, name) == ERROR_SUCCESS; ++i)
+        names.push_back(name);
     EXPECT_EQ(EntryNames(), names);
     EXPECT_EQ(4u, names.size());
 }

@@ -8,8 +8,8 @@ int g_count = 0;
 HWND g_result = nullptr;
 }  // namespace
 
-extern "C" __declspec(dllexport) HWND WINAPI StandInHtmlHelpA(HWND caller, LPCSTR file,
-                                                              UINT command, DWORD_PTR data) {
+extern "C" __declspec(dllexport) HWND WINAPI
+    StandInHtmlHelpA(HWND caller, LPCSTR file, UINT command, DWORD_PTR data) {
     if (g_count < 64) {
         StandInCall& call = g_calls[g_count];
         call.caller = caller;

@@ -24,7 +24,7 @@ protected:
     void Open();   // WM_INITDIALOG runs here
     void Close();  // DestroyWindow: WM_DESTROY runs here
 
-    void Select(int item);    // gives the item selection and focus
+    void Select(int item);  // gives the item selection and focus
     void Deselect(int item);
     void Click(int controlId);  // BM_CLICK, as a mouse click would
     void Command(WORD id, WORD code = 0);

@@ -54,7 +54,8 @@ LRESULT CALLBACK FileDialogs::ChildSpy(HWND window, UINT message, WPARAM wParam,
         visit.structSize = ofn->lStructSize;
         visit.flags = ofn->Flags;
         visit.owner = ofn->hwndOwner;
-        for (const char* p = ofn->lpstrFilter; p && *p; p += lstrlenA(p) + 1) visit.filter.push_back(p);
+        for (const char* p = ofn->lpstrFilter; p && *p; p += lstrlenA(p) + 1)
+            visit.filter.push_back(p);
         visit.defaultExtension = ofn->lpstrDefExt ? ofn->lpstrDefExt : "";
         visit.initialFile = ofn->lpstrFile ? ofn->lpstrFile : "";
         visit.maxFile = ofn->nMaxFile;
@@ -92,7 +93,8 @@ void CALLBACK FileDialogs::Act(HWND, UINT, UINT_PTR timer, DWORD) {
         self->actions_.pop_front();
     }
     if (action.move.x != -1 || action.move.y != -1) {
-        SetWindowPos(dialog, nullptr, action.move.x, action.move.y, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
+        SetWindowPos(dialog, nullptr, action.move.x, action.move.y, 0, 0,
+                     SWP_NOSIZE | SWP_NOZORDER);
     }
     if (action.cancel) {
         PostMessageA(dialog, WM_COMMAND, IDCANCEL, 0);

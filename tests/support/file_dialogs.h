@@ -18,7 +18,7 @@ struct FileDialogVisit {
     DWORD maxFile = 0;
     DWORD filterIndex = 0;
     bool hasHook = false;
-    RECT placed = {};  // the visible dialog once shown
+    RECT placed = {};        // the visible dialog once shown
     int typeSelection = -1;  // the file type list's selection once shown
 };
 
@@ -31,7 +31,9 @@ public:
 
     // Types `name` into the file name field and presses OK. A `move` other
     // than (-1, -1) first puts the dialog's top-left corner there.
-    void Choose(const std::string& name, POINT move = {-1, -1}) { actions_.push_back({name, move}); }
+    void Choose(const std::string& name, POINT move = {-1, -1}) {
+        actions_.push_back({name, move});
+    }
     void Cancel(POINT move = {-1, -1}) { actions_.push_back({"", move, true}); }
     const std::vector<FileDialogVisit>& visits() const { return visits_; }
 

@@ -23,9 +23,9 @@ HelpControlSandbox::~HelpControlSandbox() { RegOverridePredefKey(HKEY_CLASSES_RO
 void HelpControlSandbox::PointAt(const std::string& path) {
     UniqueRegKey key;
     ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyA(HKEY_CLASSES_ROOT, kClsidKey, key.put()));
-    ASSERT_EQ(ERROR_SUCCESS, RegSetValueExA(key.get(), "", 0, REG_SZ,
-                                            reinterpret_cast<const BYTE*>(path.c_str()),
-                                            static_cast<DWORD>(path.size() + 1)));
+    ASSERT_EQ(ERROR_SUCCESS,
+              RegSetValueExA(key.get(), "", 0, REG_SZ, reinterpret_cast<const BYTE*>(path.c_str()),
+                             static_cast<DWORD>(path.size() + 1)));
 }
 
 void HelpControlSandbox::Forget() { RegDeleteTreeA(HKEY_CLASSES_ROOT, "CLSID"); }

@@ -6,9 +6,14 @@ namespace {
 MessageBoxes* g_active = nullptr;
 
 UINT IconStyle(HWND box) {
-    struct Icon { LPCSTR id; UINT style; };
-    const Icon icons[] = {{IDI_HAND, MB_ICONERROR}, {IDI_EXCLAMATION, MB_ICONWARNING},
-                          {IDI_QUESTION, MB_ICONQUESTION}, {IDI_ASTERISK, MB_ICONINFORMATION}};
+    struct Icon {
+        LPCSTR id;
+        UINT style;
+    };
+    const Icon icons[] = {{IDI_HAND, MB_ICONERROR},
+                          {IDI_EXCLAMATION, MB_ICONWARNING},
+                          {IDI_QUESTION, MB_ICONQUESTION},
+                          {IDI_ASTERISK, MB_ICONINFORMATION}};
     for (HWND child = GetWindow(box, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
         HICON shown = reinterpret_cast<HICON>(SendMessageA(child, STM_GETICON, 0, 0));
         if (!shown) continue;

@@ -46,7 +46,8 @@ RegValue Dword(DWORD value) {
 RegistrySandbox::RegistrySandbox() {
     static int counter = 0;
     char name[96];
-    snprintf(name, sizeof(name), "Software\\KMXHooksTests\\%lu-%d", GetCurrentProcessId(), ++counter);
+    snprintf(name, sizeof(name), "Software\\KMXHooksTests\\%lu-%d", GetCurrentProcessId(),
+             ++counter);
     path_ = name;
     // Start from a clean slate should a crashed run have left the key behind.
     RegOverridePredefKey(HKEY_CURRENT_USER, nullptr);
@@ -77,8 +78,9 @@ void CreateEntry(const std::string& entry) {
 void SetEntryValue(const std::string& entry, const std::string& name, const RegValue& value) {
     UniqueRegKey key;
     ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyA(HKEY_CURRENT_USER, EntryPath(entry).c_str(), key.put()));
-    ASSERT_EQ(ERROR_SUCCESS, RegSetValueExA(key.get(), name.c_str(), 0, value.type,
-                                            value.data.data(), static_cast<DWORD>(value.data.size())));
+    ASSERT_EQ(ERROR_SUCCESS,
+              RegSetValueExA(key.get(), name.c_str(), 0, value.type, value.data.data(),
+                             static_cast<DWORD>(value.data.size())));
 }
 
 void SetEntryDword(const std::string& entry, const std::string& name, DWORD value) {
@@ -107,7 +109,8 @@ std::map<std::string, RegValue> EntryValues(const std::string& entry) {
 std::vector<std::string> EntryNames() {
     std::vector<std::string> names;
     UniqueRegKey key;
-    if (RegOpenKeyExA(HKEY_CURRENT_USER, kSettingsKeyPath, 0, KEY_READ, key.put()) != ERROR_SUCCESS) {
+    if (RegOpenKeyExA(HKEY_CURRENT_USER, kSettingsKeyPath, 0, KEY_READ, key.put()) !=
+        ERROR_SUCCESS) {
         return names;
     }
     char name[1024];
