@@ -1,5 +1,5 @@
 # Entry points; each installs what is missing first (see scripts/).
-.PHONY: build run test
+.PHONY: build run test screenshot bench
 
 build:
 	scripts/build.sh
@@ -9,3 +9,9 @@ run:
 
 test:
 	scripts/run-tests.sh
+
+screenshot:
+	scripts/make-screenshot.sh
+
+bench:
+	scripts/bench.sh

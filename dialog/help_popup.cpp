@@ -18,6 +18,7 @@ struct Popup {
     COLORREF text = 0;
     COLORREF background = 0;
     RECT margins = {};
+    HWND returnFocus = nullptr;  // where the keyboard was before the popup
 };
 Popup g_popup;
 
@@ -52,6 +53,20 @@ void Close() {
     if (g_popup.window) DestroyWindow(g_popup.window);
 }
 
+// Closed by the user: the dialog becomes active again, so its focused
+// control gets the keyboard back. Activating it deactivates the popup,
+// which closes it on the way.
+void Dismiss(HWND popup) {
+    HWND owner = GetWindow(popup, GW_OWNER);
+    HWND focus = g_popup.returnFocus;
+    if (owner && GetActiveWindow() == popup) {
+        SetForegroundWindow(owner);
+        // The dialog does not always get its focus back by itself on Wine.
+        if (focus && IsWindow(focus) && GetAncestor(focus, GA_ROOT) == owner) SetFocus(focus);
+    }
+    Close();
+}
+
 LRESULT CALLBACK PopupProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
     case WM_PAINT: {
@@ -81,7 +96,7 @@ LRESULT CALLBACK PopupProc(HWND window, UINT message, WPARAM wParam, LPARAM lPar
     case WM_NCLBUTTONDOWN:
     case WM_KEYDOWN:
     case WM_SYSKEYDOWN:
-        Close();
+        Dismiss(window);
         return 0;
     case WM_ACTIVATE:
         if (LOWORD(wParam) == WA_INACTIVE) Close();
@@ -157,6 +172,7 @@ void ShowHelpPopup(HWND control, const HH_POPUP& popup, POINT cursor) {
     const SIZE size = MeasureText(text);
     const POINT at = PlacePopup(control, cursor, size);
     HWND owner = GetAncestor(control, GA_ROOT);
+    g_popup.returnFocus = GetFocus();
     g_popup.window = CreateWindowExA(WS_EX_TOPMOST | WS_EX_TOOLWINDOW, kHelpPopupClass,
                                      text.c_str(), WS_POPUP | WS_BORDER, at.x, at.y, size.cx,
                                      size.cy, owner, nullptr, popup.hinst, nullptr);

@@ -13,7 +13,7 @@ fresh=0
 scripts/prepare-prefix.sh "$prefix"
 export WINEPREFIX="$prefix"
 if [ $fresh = 1 ]; then
-    wine regedit /s "$(winepath -w examples/sample-settings.reg 2>/dev/null)" >/dev/null 2>&1
+    wine regedit /s "Z:$(echo "$PWD/examples/sample-settings.reg" | tr / '\\')" >/dev/null 2>&1
     wineserver -w
 fi
 exe="$KMX_BUILD/bin/KMXHooksManager.exe"

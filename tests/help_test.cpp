@@ -114,6 +114,7 @@ TEST_F(HelpTest, ControlWithoutTheEntryFallsBackToOwnPopup) {
         EXPECT_EQ(StringOf(id), PopupText());
         SendMessageA(FallbackPopup(), WM_KEYDOWN, VK_ESCAPE, 0);
         EXPECT_EQ(nullptr, FallbackPopup()) << "a key closes it";
+        EXPECT_EQ(dialog, GetActiveWindow()) << "and gives the dialog the keyboard back";
     }
     EXPECT_TRUE(IsWindow(dialog));
 }
