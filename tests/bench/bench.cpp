@@ -108,8 +108,9 @@ int main() {
     const std::string exported = folder.File("export.reg");
     const std::string platform = folder.File("reg-export.reg");
 
-    printf("| entries | start to filled list | export | `reg export` | ratio | import, Yes | "
-           "import, No | `regedit /s` | ratio Yes | ratio No |\n");
+    printf(
+        "| entries | start to filled list | export | `reg export` | ratio | import, Yes | "
+        "import, No | `regedit /s` | ratio Yes | ratio No |\n");
     printf("|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|\n");
     for (int entries : {100, 1000, 5000}) {
         RegDeleteTreeA(HKEY_CURRENT_USER, "Software\\QBL");
@@ -120,8 +121,9 @@ int main() {
         double start = Now();
         ExportRegistryFile(nullptr, exported.c_str());
         const double exportTime = Now() - start;
-        const double regExport = Timed("reg.exe export HKCU\\Software\\QBL\\KMXHooks\\Application_Prefs \"" +
-                                       platform + "\" /y");
+        const double regExport =
+            Timed("reg.exe export HKCU\\Software\\QBL\\KMXHooks\\Application_Prefs \"" + platform +
+                  "\" /y");
 
         HWND dialog = CreateDialogParamA(g_dialog.instance, MAKEINTRESOURCEA(IDD_MAIN), nullptr,
                                          MainDialogProc, 0);
@@ -141,9 +143,10 @@ int main() {
         DestroyWindow(dialog);
         const double regedit = Timed("regedit.exe /s \"" + exported + "\"");
 
-        printf("| %d | %.2f s | %.3f s | %.3f s | %.2f | %.2f s | %.3f s | %.3f s | %.2f | %.2f |\n",
-               entries, list, exportTime, regExport, exportTime / regExport, importYes, importNo,
-               regedit, importYes / regedit, importNo / regedit);
+        printf(
+            "| %d | %.2f s | %.3f s | %.3f s | %.2f | %.2f s | %.3f s | %.3f s | %.2f | %.2f |\n",
+            entries, list, exportTime, regExport, exportTime / regExport, importYes, importNo,
+            regedit, importYes / regedit, importNo / regedit);
         fflush(stdout);
     }
     RegDeleteTreeA(HKEY_CURRENT_USER, "Software\\QBL");

@@ -23,8 +23,8 @@ BOOL CALLBACK FindMainDialog(HWND window, LPARAM) {
     char cls[16] = "", title[64] = "";
     GetClassNameA(window, cls, sizeof(cls));
     GetWindowTextA(window, title, sizeof(title));
-    if (!strcmp(cls, "#32770") && !strcmp(title, "KMX Hooks Manager") &&
-        GetDlgItem(window, 1010) && IsWindowVisible(window)) {
+    if (!strcmp(cls, "#32770") && !strcmp(title, "KMX Hooks Manager") && GetDlgItem(window, 1010) &&
+        IsWindowVisible(window)) {
         g_found = window;
         return FALSE;
     }
@@ -65,14 +65,17 @@ template <typename T>
 bool RemoteCall(HWND list, UINT message, WPARAM wParam, T* local, char* text, int textSize) {
     DWORD pid = 0;
     GetWindowThreadProcessId(list, &pid);
-    HANDLE process = OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, pid);
+    HANDLE process =
+        OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, pid);
     if (!process) return false;
     const SIZE_T size = sizeof(T) + static_cast<SIZE_T>(textSize);
-    BYTE* remote = static_cast<BYTE*>(VirtualAllocEx(process, nullptr, size, MEM_COMMIT, PAGE_READWRITE));
+    BYTE* remote =
+        static_cast<BYTE*>(VirtualAllocEx(process, nullptr, size, MEM_COMMIT, PAGE_READWRITE));
     bool ok = remote != nullptr;
     if (ok) {
         if (text) {
-            reinterpret_cast<LVITEMA*>(local)->pszText = reinterpret_cast<char*>(remote + sizeof(T));
+            reinterpret_cast<LVITEMA*>(local)->pszText =
+                reinterpret_cast<char*>(remote + sizeof(T));
         }
         WriteProcessMemory(process, remote, local, sizeof(T), nullptr);
         SendMessageA(list, message, wParam, reinterpret_cast<LPARAM>(remote));
@@ -117,7 +120,8 @@ int State() {
         RemoteCall(list, LVM_GETITEMTEXTA, i, &item, text, sizeof(text));
         printf("item %s\n", text);
     }
-    printf("selected %d\n", static_cast<int>(SendMessageA(list, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED)));
+    printf("selected %d\n", static_cast<int>(SendMessageA(list, LVM_GETNEXTITEM,
+                                                          static_cast<WPARAM>(-1), LVNI_SELECTED)));
     printf("editing %d\n", SendMessageA(list, LVM_GETEDITCONTROL, 0, 0) != 0 ? 1 : 0);
     GUITHREADINFO gui = {};
     gui.cbSize = sizeof(gui);
