@@ -36,10 +36,10 @@ std::string LoadText(HINSTANCE instance, UINT id) {
 
 // "Face, points, charset, attributes"; only face and points are used.
 HFONT CreatePopupFont(const char* description) {
-    std::string spec = description ? description : "";
-    const size_t comma = spec.find(',');
-    const std::string face = spec.substr(0, comma);
-    int points = comma == std::string::npos ? 8 : atoi(spec.c_str() + comma + 1);
+    std::string text = description ? description : "";
+    const size_t comma = text.find(',');
+    const std::string face = text.substr(0, comma);
+    int points = comma == std::string::npos ? 8 : atoi(text.c_str() + comma + 1);
     if (points <= 0) points = 8;
     HDC screen = GetDC(nullptr);
     const int height = -MulDiv(points, GetDeviceCaps(screen, LOGPIXELSY), 72);

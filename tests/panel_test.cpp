@@ -83,22 +83,12 @@ TEST_F(PanelTest, ResetPutsDefaultsWhichTheNextSaveWrites) {
     EXPECT_EQ(kDefaults, Panel());
     EXPECT_TRUE(EntryValues("Empty").empty()) << "a reset writes nothing";
     Select(1);
-    Values all7;
-    for (int i = 0; i < kHookSettingCount; ++i)
-        all7[kHookSettings[i].valueName] = Dword(kDefaults[i]);
-    EXPECT_EQ(all7, EntryValues("Empty"));
+    EXPECT_EQ(SevenDwords({1, 0, 1, 1, 1, 1, 1}), EntryValues("Empty"));
 
     EXPECT_EQ((std::vector<int>{kDisabled, 1, 0, 1, 1, 1, 1}), Panel());
     Command(IDM_RESET);
     Close();  // saved as the dialog is destroyed
-    EXPECT_EQ((Values{{"use_GetUpdateRect", Dword(1)},
-                      {"use_Timer", Dword(0)},
-                      {"use_KeyPress", Dword(1)},
-                      {"use_LButtonUp", Dword(1)},
-                      {"use_MButtonUp", Dword(1)},
-                      {"use_RButtonUp", Dword(1)},
-                      {"use_Deferral", Dword(1)}}),
-              EntryValues("Two"));
+    EXPECT_EQ(SevenDwords({1, 0, 1, 1, 1, 1, 1}), EntryValues("Two"));
 }
 
 TEST_F(PanelTest, ResetWithNothingSelectedDoesNothing) {

@@ -127,6 +127,14 @@ void CreateEntryWith(const std::string& entry, const std::vector<DWORD>& values)
     }
 }
 
+std::map<std::string, RegValue> SevenDwords(const std::vector<DWORD>& values) {
+    std::map<std::string, RegValue> seven;
+    for (size_t i = 0; i < values.size() && i < kHookSettingCount; ++i) {
+        seven[kHookSettings[i].valueName] = Dword(values[i]);
+    }
+    return seven;
+}
+
 std::map<std::string, RegValue> AllValues() {
     std::map<std::string, RegValue> all;
     Collect(HKEY_CURRENT_USER, "", &all);

@@ -44,5 +44,7 @@ std::map<std::string, RegValue> EntryValues(const std::string& entry);
 std::vector<std::string> EntryNames();
 // An entry holding the seven settings with these values, in table order.
 void CreateEntryWith(const std::string& entry, const std::vector<DWORD>& values);
+// The seven settings with these values, in table order, as EntryValues gives them.
+std::map<std::string, RegValue> SevenDwords(const std::vector<DWORD>& values);
 // All values and keys below HKEY_CURRENT_USER, as "path\value" => value.
 std::map<std::string, RegValue> AllValues();
