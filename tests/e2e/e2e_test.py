@@ -27,14 +27,17 @@ SEVEN = ["use_GetUpdateRect", "use_Timer", "use_KeyPress", "use_LButtonUp", "use
          "use_RButtonUp", "use_Deferral"]
 
 
-def wine(*args):
+def wine(*args, timeout=60):
     return subprocess.run(["wine", *args], env=ENV, stdin=subprocess.DEVNULL,
-                          capture_output=True, text=True, timeout=60)
+                          capture_output=True, text=True, timeout=timeout)
 
 
 def probe(*args):
-    """What probe.exe prints, or None when it found nothing."""
-    result = wine(PROBE, *args)
+    """What probe.exe prints, or None when it found nothing (or took too long)."""
+    try:
+        result = wine(PROBE, *args, timeout=15)
+    except subprocess.TimeoutExpired:
+        return None
     return result.stdout.replace("\r", "") if result.returncode == 0 else None
 
 

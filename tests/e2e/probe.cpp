@@ -19,10 +19,23 @@ namespace {
 
 HWND g_found = nullptr;
 
+// WM_GETTEXT to another process's window, never waiting on a busy one: a
+// program still starting up would otherwise hang the probe.
+void TextOf(HWND window, char* text, int size) {
+    text[0] = '\0';
+    DWORD_PTR copied = 0;
+    if (!SendMessageTimeoutA(window, WM_GETTEXT, static_cast<WPARAM>(size),
+                             reinterpret_cast<LPARAM>(text), SMTO_ABORTIFHUNG, 500, &copied)) {
+        text[0] = '\0';
+    }
+    text[size - 1] = '\0';
+}
+
 BOOL CALLBACK FindMainDialog(HWND window, LPARAM) {
     char cls[16] = "", title[64] = "";
     GetClassNameA(window, cls, sizeof(cls));
-    GetWindowTextA(window, title, sizeof(title));
+    if (strcmp(cls, "#32770") != 0 || !IsWindowVisible(window)) return TRUE;
+    TextOf(window, title, sizeof(title));
     if (!strcmp(cls, "#32770") && !strcmp(title, "KMX Hooks Manager") && GetDlgItem(window, 1010) &&
         IsWindowVisible(window)) {
         g_found = window;
@@ -143,7 +156,7 @@ int Box() {
     EnumWindows(FindMessageBox, 0);
     if (!g_found) return 1;
     char text[1024] = "";
-    GetWindowTextA(GetDlgItem(g_found, 0xFFFF), text, sizeof(text));
+    TextOf(GetDlgItem(g_found, 0xFFFF), text, sizeof(text));
     printf("%s\n", text);
     return 0;
 }
@@ -155,7 +168,7 @@ int Window(const char* cls) {
     RECT r;
     GetWindowRect(g_found, &r);
     char title[256] = "";
-    GetWindowTextA(g_found, title, sizeof(title));
+    TextOf(g_found, title, sizeof(title));
     printf("%ld %ld %ld %ld %s\n", r.left, r.top, r.right, r.bottom, title);
     return 0;
 }
