@@ -103,7 +103,13 @@ class App:
             self.wait_ready()
 
     def wait_ready(self):
-        wait_for(lambda: probe("rect", "1010"), "the main dialog")
+        try:
+            wait_for(lambda: probe("rect", "1010"), "the main dialog", 30.0)
+        except AssertionError:
+            # What is on the screen instead, for the report.
+            print("running:", self.process.poll() is None, "box:", probe("box"),
+                  "dialog:", probe("window", "#32770"), file=sys.stderr)
+            raise
         assert probe("box") is None, "no message box at start-up"
         # The list takes the keyboard focus, as a user's first click would.
         self.click_list_space(1)
