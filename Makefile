@@ -1,5 +1,5 @@
 # Entry points; each installs what is missing first (see scripts/).
-.PHONY: build run test screenshot bench
+.PHONY: build run test screenshot bench dist
 
 build:
 	scripts/build.sh
@@ -15,3 +15,6 @@ screenshot:
 
 bench:
 	scripts/bench.sh
+
+dist:
+	scripts/dist.sh

@@ -1,6 +1,7 @@
 #include "exchange/file_chooser.h"
 
 #include <commdlg.h>
+#include <stddef.h>
 #include <string.h>
 
 namespace {
@@ -10,9 +11,11 @@ RECT g_lastRect = {};
 
 const char kFilter[] = "REG Files (*.reg)\0*.reg\0All Files (*.*)\0*.*\0";
 
-// The record up to lpTemplateName: the size every version of the dialogs
-// accepts.
-const DWORD kOpenFileNameSize = 76;
+// The record up to lpTemplateName, without the later reserved fields: the
+// size every version of the dialogs accepts, on either architecture.
+const DWORD kOpenFileNameSize = OPENFILENAME_SIZE_VERSION_400A;
+static_assert(sizeof(void*) != 4 || offsetof(OPENFILENAMEA, lpTemplateName) + sizeof(LPCSTR) == 76,
+              "the 32-bit record");
 
 const DWORD kOpenFlags = OFN_HIDEREADONLY | OFN_ENABLEHOOK | OFN_FILEMUSTEXIST | OFN_EXPLORER |
                          OFN_ENABLESIZING | OFN_DONTADDTORECENT;

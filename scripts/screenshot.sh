@@ -1,18 +1,19 @@
 #!/bin/sh
-# screenshot.sh EXE PNG [ENTRY]: on the current (virtual) display, starts the
-# program, waits for its dialog, optionally selects list item ENTRY with a
+# screenshot.sh ARCH EXE PNG [ENTRY]: on the current (virtual) display, starts
+# the program of the build ARCH, waits for its dialog, optionally selects list item ENTRY with a
 # click, saves a PNG of the dialog and closes the program.
 set -eu
 . "$(dirname "$0")/wine-env.sh"
-exe=$1
-out=$2
-entry=${3:-}
+kmx_use "$1"
+exe=$2
+out=$3
+entry=${4:-}
 probe="$KMX_BUILD/bin/probe.exe"
-wineserver -p
+kmx_wineserver -p
 # Whatever happens below, the wineserver goes: it holds our output open.
-trap 'wineserver -k 2>/dev/null || true' EXIT
-wine cmd /c exit </dev/null >/dev/null 2>&1
-wine "$exe" </dev/null >/dev/null 2>&1 &
+trap 'kmx_wineserver -k 2>/dev/null || true' EXIT
+kmx_wine cmd /c exit </dev/null >/dev/null 2>&1
+kmx_wine "$exe" </dev/null >/dev/null 2>&1 &
 window=""
 for _ in $(seq 1 100); do
     window=$(xdotool search --name '^KMX Hooks Manager$' 2>/dev/null | head -n 1) || true
@@ -25,7 +26,7 @@ if [ -z "$window" ]; then
 fi
 sleep 1  # let it paint
 if [ -n "$entry" ] && [ -f "$probe" ]; then
-    rect=$(wine "$probe" item "$entry" | tr -d '\r')
+    rect=$(kmx_wine "$probe" item "$entry" | tr -d '\r')
     set -- $rect
     xdotool mousemove $(( ($1 + $3) / 2 )) $(( ($2 + $4) / 2 )) click 1 || true
     sleep 0.5

@@ -1,6 +1,7 @@
 #!/bin/sh
-# static-checks.sh clang|format|cppcheck: the checks that run beside the tests.
-#   clang     compiles every source with clang for i686-w64-mingw32, warnings as errors
+# static-checks.sh clang|format|cppcheck [x86|x64]: the checks that run beside the tests.
+#   clang     compiles every source with clang for the build's target
+#             (i686- or x86_64-w64-mingw32), warnings as errors
 #   format    the sources follow .clang-format
 #   cppcheck  the program's sources, with the suppressions in .cppcheck-suppressions
 set -eu
@@ -10,13 +11,21 @@ tests=$(git ls-files 'tests/*.cpp' 2>/dev/null || find tests -name '*.cpp')
 
 case "${1:-}" in
 clang)
+    case "${2:-x86}" in
+    x86) target=i686-w64-mingw32 ;;
+    x64) target=x86_64-w64-mingw32 ;;
+    *)
+        echo "unknown build: $2" >&2
+        exit 2
+        ;;
+    esac
     # The C++ library headers of the MinGW-w64 cross compiler (posix threads).
-    cxx=$(ls -d /usr/lib/gcc/i686-w64-mingw32/*-posix/include/c++ | head -n 1)
+    cxx=$(ls -d /usr/lib/gcc/$target/*-posix/include/c++ | head -n 1)
     status=0
     for f in $product $tests; do
-        clang++ --target=i686-w64-mingw32 -std=c++17 -Wall -Wextra -Werror \
+        clang++ --target=$target -std=c++17 -Wall -Wextra -Werror \
             -D_WIN32_WINNT=0x0600 -DWINVER=0x0600 -DNOMINMAX -D_CRT_SECURE_NO_WARNINGS \
-            -isystem "$cxx" -isystem "$cxx/i686-w64-mingw32" -I. -Itests -I/usr/src/googletest/googletest/include \
+            -isystem "$cxx" -isystem "$cxx/$target" -I. -Itests -I/usr/src/googletest/googletest/include \
             -c "$f" -o /dev/null || status=1
     done
     exit $status

@@ -1,7 +1,54 @@
 # Sourced by the other scripts: one place for the Wine settings of this
-# project. Every prefix lives under the build folder, never in ~/.wine.
-KMX_ROOT=$(cd "$(dirname "$0")/.." && pwd)
-KMX_BUILD="$KMX_ROOT/build"
+# project and for the choice of build and loader. Every prefix lives under
+# the build folder, never in ~/.wine.
+# Scripts run from scripts/; a shell started by one inherits KMX_ROOT.
+KMX_ROOT=${KMX_ROOT:-$(cd "$(dirname "$0")/.." && pwd)}
+export KMX_ROOT
 export WINEDEBUG=-all
 # No Mono or Gecko installer prompts.
 export WINEDLLOVERRIDES="${KMX_EXTRA_DLLOVERRIDES:+$KMX_EXTRA_DLLOVERRIDES;}mscoree,mshtml="
+
+# Some machines give user space no 32-bit mode at all: there Wine's 32-bit
+# loader fails with "Exec format error" although wine32 is installed.
+kmx_runs_32bit() {
+    /usr/lib/wine/wine --version >/dev/null 2>&1
+}
+
+# The build that `make run`, `make screenshot` and `make bench` use: the
+# 32-bit program where the machine runs it, the 64-bit one otherwise.
+kmx_run_arch() {
+    if kmx_runs_32bit; then echo x86; else echo x64; fi
+}
+
+# kmx_use x86|x64: points KMX_BUILD, KMX_WINE and WINELOADER at that build
+# and its loader. Debian's /usr/bin/wine (and wineboot, regedit) always take
+# the 32-bit loader when wine32 is installed, so the loader is named directly.
+kmx_use() {
+    KMX_ARCH=$1
+    KMX_BUILD="$KMX_ROOT/build/$1"
+    case $1 in
+    x86) KMX_WINE=/usr/lib/wine/wine ;;
+    x64) KMX_WINE=/usr/lib/wine/wine64 ;;
+    *)
+        echo "unknown build: $1" >&2
+        return 2
+        ;;
+    esac
+    WINELOADER=$KMX_WINE
+    export KMX_ARCH KMX_BUILD KMX_WINE WINELOADER
+}
+
+# Wine's own tools of the chosen loader: `kmx_wine regedit /s file`.
+kmx_wine() {
+    "$KMX_WINE" "$@"
+}
+
+# The wrapper picks the 64-bit server where it can; it serves both loaders.
+kmx_wineserver() {
+    /usr/lib/wine/wineserver "$@"
+}
+
+# What this machine is, for the benchmark and the test run.
+kmx_machine() {
+    echo "$(nproc) cores, $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2 | sed 's/^ //'), $("$KMX_WINE" --version 2>/dev/null || echo 'Wine not runnable')"
+}

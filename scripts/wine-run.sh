@@ -1,7 +1,9 @@
 #!/bin/sh
-# wine-run.sh PREFIX PROGRAM [ARGS...]: runs a Windows program of the build
-# in the given private prefix. ctest uses it as the cross-compiling emulator.
+# wine-run.sh ARCH PREFIX PROGRAM [ARGS...]: runs a Windows program of the
+# build ARCH in the given private prefix with that build's loader. ctest uses
+# it as the cross-compiling emulator.
 . "$(dirname "$0")/wine-env.sh"
-export WINEPREFIX="$1"
-shift
-exec wine "$@"
+kmx_use "$1" || exit 2
+export WINEPREFIX="$2"
+shift 2
+exec "$KMX_WINE" "$@"

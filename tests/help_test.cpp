@@ -60,7 +60,7 @@ TEST_F(HelpTest, EachControlGetsItsOwnRecord) {
         EXPECT_EQ(GetDlgItem(dialog, id), call.caller);
         EXPECT_TRUE(call.fileIsNull);
         EXPECT_EQ(14u, call.command);
-        EXPECT_EQ(52, call.popup.cbStruct);
+        EXPECT_EQ(sizeof(void*) == 4 ? 52 : 72, call.popup.cbStruct);
         EXPECT_EQ(g_dialog.instance, call.popup.hinst);
         EXPECT_EQ(static_cast<UINT>(id), call.popup.idString);
         EXPECT_EQ(nullptr, call.popup.pszText);

@@ -9,6 +9,14 @@
 
 namespace {
 
+size_t Count(const std::string& text, const std::string& part) {
+    size_t count = 0;
+    for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) {
+        ++count;
+    }
+    return count;
+}
+
 const WORD kEnglishUs = MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US);
 
 std::string ProgramPath() {
@@ -247,15 +255,41 @@ TEST_F(ResourcesTest, VersionBlock) {
     EXPECT_STREQ("KMX Hooks Settings Manager", text);
 }
 
-TEST_F(ResourcesTest, ManifestAsksForCommonControlsSixAndDpiAwareness) {
+// Windows refuses to start a 64-bit program whose manifest asks for the
+// 32-bit common controls; Wine does not check, so the test does.
+TEST_F(ResourcesTest, ManifestAsksForCommonControlsSixOfItsOwnArchitecture) {
     const std::vector<BYTE> bytes = Resource(RT_MANIFEST, 1);
     ASSERT_FALSE(bytes.empty());
     const std::string manifest(bytes.begin(), bytes.end());
+    const std::string arch = sizeof(void*) == 4 ? "x86" : "amd64";
+    EXPECT_NE(
+        std::string::npos,
+        manifest.find("name=\"QBL.KMXHooksManager\" version=\"1.2.0.0\" processorArchitecture=\"" +
+                      arch + "\"/>"));
     EXPECT_NE(std::string::npos,
               manifest.find("name=\"Microsoft.Windows.Common-Controls\" version=\"6.0.0.0\""));
-    EXPECT_NE(std::string::npos,
-              manifest.find("processorArchitecture=\"x86\" publicKeyToken=\"6595b64144ccf1df\""));
+    EXPECT_NE(std::string::npos, manifest.find("processorArchitecture=\"" + arch +
+                                               "\" publicKeyToken=\"6595b64144ccf1df\""));
+    EXPECT_EQ(2u, Count(manifest, "processorArchitecture=")) << "no other architecture named";
     EXPECT_NE(std::string::npos, manifest.find(">true</dpiAware>"));
+}
+
+// The shipped program is built for the architecture its tests run on, as a
+// GUI program.
+TEST_F(ResourcesTest, ProgramIsAGuiProgramOfThisArchitecture) {
+    DWORD type = 0;
+    ASSERT_TRUE(GetBinaryTypeA(ProgramPath().c_str(), &type));
+    EXPECT_EQ(static_cast<DWORD>(sizeof(void*) == 4 ? SCS_32BIT_BINARY : SCS_64BIT_BINARY), type);
+    // A module loaded as a data file has its low bits set; the headers are
+    // at its rounded-down address.
+    const BYTE* base = reinterpret_cast<const BYTE*>(reinterpret_cast<ULONG_PTR>(module.get()) &
+                                                     ~static_cast<ULONG_PTR>(0xFFFF));
+    const auto* dos = reinterpret_cast<const IMAGE_DOS_HEADER*>(base);
+    ASSERT_EQ(IMAGE_DOS_SIGNATURE, dos->e_magic);
+    const auto* nt = reinterpret_cast<const IMAGE_NT_HEADERS*>(base + dos->e_lfanew);
+    EXPECT_EQ(sizeof(void*) == 4 ? IMAGE_FILE_MACHINE_I386 : IMAGE_FILE_MACHINE_AMD64,
+              nt->FileHeader.Machine);
+    EXPECT_EQ(IMAGE_SUBSYSTEM_WINDOWS_GUI, nt->OptionalHeader.Subsystem);
 }
 
 }  // namespace

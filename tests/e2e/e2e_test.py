@@ -21,6 +21,8 @@ EXE = os.path.join(BUILD, "bin", "KMXHooksManager.exe")
 PROBE = os.path.join(BUILD, "bin", "probe.exe")
 SETTINGS = r"HKCU\Software\QBL\KMXHooks\Application_Prefs"
 PREFIX = r"HKEY_CURRENT_USER\Software\QBL\KMXHooks\Application_Prefs" + "\\"
+# The loader of the build under test (scripts/with-build.sh sets it).
+WINE = os.environ.get("KMX_WINE", "wine")
 ENV = dict(os.environ, WINEPREFIX=os.path.join(BUILD, "wineprefix-test"), WINEDEBUG="-all",
            WINEDLLOVERRIDES="mscoree,mshtml=")
 SEVEN = ["use_GetUpdateRect", "use_Timer", "use_KeyPress", "use_LButtonUp", "use_MButtonUp",
@@ -28,7 +30,7 @@ SEVEN = ["use_GetUpdateRect", "use_Timer", "use_KeyPress", "use_LButtonUp", "use
 
 
 def wine(*args, timeout=60):
-    return subprocess.run(["wine", *args], env=ENV, stdin=subprocess.DEVNULL,
+    return subprocess.run([WINE, *args], env=ENV, stdin=subprocess.DEVNULL,
                           capture_output=True, text=True, timeout=timeout)
 
 
@@ -97,7 +99,7 @@ class App:
     """The running program."""
 
     def __init__(self, expect_warning=False):
-        self.process = subprocess.Popen(["wine", EXE], env=ENV, stdin=subprocess.DEVNULL,
+        self.process = subprocess.Popen([WINE, EXE], env=ENV, stdin=subprocess.DEVNULL,
                                         stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         if not expect_warning:
             self.wait_ready()
@@ -353,7 +355,7 @@ class EndToEnd(unittest.TestCase):
         self.assertEqual(1, registry("A")["use_GetUpdateRect"])
 
     def test_warning_when_the_server_is_running(self):
-        holder = subprocess.Popen(["wine", PROBE, "hold-mutex", "60"], env=ENV,
+        holder = subprocess.Popen([WINE, PROBE, "hold-mutex", "60"], env=ENV,
                                   stdin=subprocess.DEVNULL, stdout=subprocess.PIPE,
                                   stderr=subprocess.DEVNULL, text=True)
         try:

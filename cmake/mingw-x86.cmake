@@ -1,7 +1,7 @@
 # Cross-compiles the 32-bit Windows program with MinGW-w64 on Linux. The
 # posix thread model is needed by GoogleTest (std::mutex).
 set(CMAKE_SYSTEM_NAME Windows)
-set(CMAKE_SYSTEM_PROCESSOR i686)
+set(CMAKE_SYSTEM_PROCESSOR x86)
 
 set(CMAKE_C_COMPILER i686-w64-mingw32-gcc-posix)
 set(CMAKE_CXX_COMPILER i686-w64-mingw32-g++-posix)
