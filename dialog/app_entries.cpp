@@ -8,6 +8,7 @@
 #include "dialog/main_dialog.h"
 #include "dialog/settings_panel.h"
 #include "res/resource.h"
+#include "store/ansi_text.h"
 #include "store/hook_settings.h"
 #include "store/registry_store.h"
 
@@ -34,6 +35,16 @@ void SelectFocusedItem() {
     LoadPanel(-1);
 }
 
+// `text` without its leading and trailing blanks, cut to `size` bytes.
+void TrimBlanks(const char* text, char* name, size_t size) {
+    while (*text == ' ' || *text == '\t') ++text;
+    size_t length = strlen(text);
+    // A trail byte of a double-byte character is never a blank (0x20 or
+    // 0x09), so trimming from the end cannot split a character.
+    while (length > 0 && (text[length - 1] == ' ' || text[length - 1] == '\t')) --length;
+    snprintf(name, size, "%.*s", static_cast<int>(length), text);
+}
+
 void RemoveItem(int item) {
     // Nothing may be saved for the deleted entry, whatever the list view
     // reports while the item goes away.
@@ -48,8 +59,9 @@ void RemoveItem(int item) {
 void AddNewEntry() {
     const int item = AppendListItem(g_dialog.list, "", LVIF_TEXT | LVIF_PARAM, kNewEntryMarker);
     if (item == -1) return;
-    // The entry selected so far is saved from a disabled panel as the
-    // selection moves, so its unsaved changes are dropped.
+    // The entry selected so far keeps what the user changed in it; then the
+    // panel shows no entry while the new one is named.
+    SavePanel(GetSelectedItem(g_dialog.list));
     LoadPanel(-1);
     SendMessageA(g_dialog.list, LVM_EDITLABELA, item, 0);
     HWND edit = reinterpret_cast<HWND>(SendMessageA(g_dialog.list, LVM_GETEDITCONTROL, 0, 0));
@@ -58,7 +70,7 @@ void AddNewEntry() {
 
 bool ValidateEntryName(const char* text) {
     if (text == nullptr || text[0] == '\0') return false;
-    if (strpbrk(text, "\\/:*?\"<>|") != nullptr) {
+    if (FindFirstChar(text, kForbiddenNameChars) != nullptr) {
         MessageBoxA(g_dialog.window, "Application name contains invalid characters.", kAppTitle,
                     MB_ICONERROR);
         return false;
@@ -78,9 +90,23 @@ void OnBeginLabelEdit(const NMLVDISPINFOA* info) {
 }
 
 void OnEndLabelEdit(const NMLVDISPINFOA* info) {
-    if (ValidateEntryName(info->item.pszText)) {
+    // The profile reader that imports trims section names, and no file name
+    // ends in a blank: leading and trailing blanks are never part of a name.
+    char name[kItemNameSize] = "";
+    const bool typed = info->item.pszText != nullptr;
+    if (typed) TrimBlanks(info->item.pszText, name, sizeof(name));
+    if (typed && ValidateEntryName(name)) {
         ResetPanel(info->item.iItem);
-        SetDialogResult(TRUE);  // keep the typed text
+        if (strcmp(name, info->item.pszText) == 0) {
+            SetDialogResult(TRUE);  // keep the typed text
+        } else {
+            LVITEMA text = {};
+            text.iSubItem = 0;
+            text.pszText = name;
+            SendMessageA(g_dialog.list, LVM_SETITEMTEXTA, info->item.iItem,
+                         reinterpret_cast<LPARAM>(&text));
+            SetDialogResult(FALSE);  // the list keeps the text just set
+        }
     } else {
         SendMessageA(g_dialog.list, LVM_DELETEITEM, info->item.iItem, 0);
         SetDialogResult(FALSE);

@@ -23,7 +23,12 @@ void FillList(HWND list) {
             SendMessageA(list, LVM_SETITEMCOUNT, subKeys, 0);
         }
         char name[kEnumNameSize];
-        for (DWORD index = 0; EnumerateEntry(key.get(), index, name) == ERROR_SUCCESS; ++index) {
+        for (DWORD index = 0;; ++index) {
+            const LONG status = EnumerateEntry(key.get(), index, name);
+            // A name too long for the buffer (possible in a double-byte code
+            // page) is skipped; the entries after it are still listed.
+            if (status == ERROR_MORE_DATA) continue;
+            if (status != ERROR_SUCCESS) break;
             AppendListItem(list, name, LVIF_TEXT, 0);
         }
     }

@@ -122,14 +122,21 @@ void OnDelete(WORD) {
 
 void OnReset(WORD) { ResetPanel(GetSelectedItem(g_dialog.list)); }
 
+// The boxes show the selected entry's pending changes: they go into the
+// registry before a file is written from it or read into it.
 void OnImport(WORD) {
     if (ChooseExchangeFile(g_dialog.window, g_dialog.path, 0) == 1) {
+        SavePanel(GetSelectedItem(g_dialog.list));
         ImportRegistryFile(g_dialog.window, g_dialog.list, g_dialog.path);
+        // ...and afterwards they show what the import left there.
+        const int selected = GetSelectedItem(g_dialog.list);
+        if (selected != -1) LoadPanel(selected);
     }
 }
 
 void OnExport(WORD) {
     if (ChooseExchangeFile(g_dialog.window, g_dialog.path, 1) == 1) {
+        SavePanel(GetSelectedItem(g_dialog.list));
         ExportRegistryFile(g_dialog.window, g_dialog.path);
     }
 }

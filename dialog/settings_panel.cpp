@@ -48,8 +48,11 @@ void SavePanel(int item) {
         DWORD state = static_cast<DWORD>(SendMessageA(box, BM_GETCHECK, 0, 0));
         // Only what the user changed is written back; a disabled box holds no
         // usable value.
-        if (state <= 1 && state != g_dialog.loaded[i] && IsWindowEnabled(box)) {
-            WriteRegistryDword(HKEY_CURRENT_USER, path, setting.valueName, state);
+        if (state <= 1 && state != g_dialog.loaded[i] && IsWindowEnabled(box) &&
+            WriteRegistryDword(HKEY_CURRENT_USER, path, setting.valueName, state)) {
+            // What was written is what the registry now holds: a later save
+            // of the same panel does not write it again.
+            g_dialog.loaded[i] = state;
         }
     }
 }
@@ -73,5 +76,10 @@ void OnListItemChanged(const NMLISTVIEW* change) {
     // A notification in which the item stays selected (only its focus
     // changed) must not reload the panel over the user's unsaved changes.
     if (isSelected && !wasSelected) LoadPanel(change->iItem);
-    if (wasSelected && !isSelected) SavePanel(change->iItem);
+    if (wasSelected && !isSelected) {
+        SavePanel(change->iItem);
+        // With nothing selected the boxes must not stay editable: no save
+        // would ever write what the user changes in them.
+        if (GetSelectedItem(g_dialog.list) == -1) LoadPanel(-1);
+    }
 }

@@ -2,15 +2,17 @@
 #pragma once
 #include <windows.h>
 
-// The open export file; remembers whether any write failed.
+// The open export file and the error of the first write that failed
+// (ERROR_SUCCESS while none has).
 struct ExportOutput {
     HANDLE file;
-    bool failed;
+    LONG error;
 };
 
 // The settings key's error when it cannot be opened (no file is written),
 // otherwise ERROR_SUCCESS or the error that kept the file from being
-// written. Failures are told to the user in a box owned by `owner`.
+// written. The file at `path` is replaced only by a complete export.
+// Failures are told to the user in a box owned by `owner`.
 LONG ExportRegistryFile(HWND owner, const char* path);
 
 // The value line of one setting of the entry at `keyPath` (relative to

@@ -9,6 +9,7 @@
 #include "dialog/app_list.h"
 #include "dialog/main_dialog.h"
 #include "exchange/section_names.h"
+#include "store/ansi_text.h"
 #include "store/handles.h"
 #include "store/hook_settings.h"
 #include "store/registry_store.h"
@@ -52,7 +53,7 @@ Outcome ImportSetting(const char* section, const char* valueName, const char* pa
         return Outcome::Skipped;
     }
     // "dword" alone has no digits to read: skipped like any malformed text.
-    char* colon = strchr(text, ':');
+    char* colon = const_cast<char*>(FindFirstChar(text, ":"));
     if (!colon) return Outcome::Skipped;
     *colon = '\0';
     if (lstrcmpA(text, "dword") != 0) return Outcome::Skipped;
@@ -62,28 +63,46 @@ Outcome ImportSetting(const char* section, const char* valueName, const char* pa
                : Outcome::Failed;
 }
 
-// Imports one section if it names an application entry; false when a
-// registry write failed.
-bool ImportSection(HWND list, const char* name, const char* path, bool replace) {
+// What became of one section of the file.
+struct SectionResult {
+    bool namesEntry;  // the section is an application entry's
+    bool failed;      // something of it could not be imported
+};
+
+// Imports one section if it names an application entry.
+SectionResult ImportSection(HWND list, const char* name, const char* path, bool replace) {
     char head[kSectionPrefixLength + 1];
     lstrcpynA(head, name, sizeof(head));
-    if (lstrcmpiA(head, kSectionPrefix) != 0) return true;
+    if (lstrcmpiA(head, kSectionPrefix) != 0) return {false, false};
     // An empty name is the settings key itself, and a backslash would reach
     // below an entry; neither is an application entry.
     const char* entryName = name + kSectionPrefixLength;
     const size_t length = strlen(entryName);
-    if (length == 0 || length > kMaxKeyNameLength || strchr(entryName, '\\')) return true;
+    if (length == 0 || length > kMaxKeyNameLength || FindFirstChar(entryName, "\\")) {
+        return {false, false};
+    }
 
     char section[kSectionCopySize];
     lstrcpynA(section, name, sizeof(section));  // fits: 58 + 255 characters
-    if (!replace && TestEntryExists(section + kRootNameLength) != ERROR_FILE_NOT_FOUND) return true;
-
-    bool allWritten = true;
-    for (const HookSetting& setting : kHookSettings) {
-        if (ImportSetting(section, setting.valueName, path) == Outcome::Failed) allWritten = false;
+    const char* keyPath = section + kRootNameLength;
+    if (!replace) {
+        const LONG exists = TestEntryExists(keyPath);
+        if (exists == ERROR_SUCCESS) return {true, false};  // left alone, as asked
+        // Only a plain "not found" lets the entry in; any other answer is a
+        // section that could not be imported, and the user is told.
+        if (exists != ERROR_FILE_NOT_FOUND) return {true, true};
     }
-    if (FindListItem(list, entryName) == -1) AppendListItem(list, entryName, LVIF_TEXT, 0);
-    return allWritten;
+
+    bool failed = false;
+    for (const HookSetting& setting : kHookSettings) {
+        if (ImportSetting(section, setting.valueName, path) == Outcome::Failed) failed = true;
+    }
+    // Listed only when something of it is stored: a name without a key
+    // would show an entry the registry does not have.
+    if (TestEntryExists(keyPath) == ERROR_SUCCESS && FindListItem(list, entryName) == -1) {
+        AppendListItem(list, entryName, LVIF_TEXT, 0);
+    }
+    return {true, failed};
 }
 
 }  // namespace
@@ -120,12 +139,17 @@ void ImportRegistryFile(HWND owner, HWND list, const char* path) {
     }
     const bool replace = MessageBoxA(owner, "Do you want to replace existing hook settings?",
                                      kAppTitle, MB_ICONWARNING | MB_YESNO) == IDYES;
-    bool allWritten = true;
+    bool anyEntry = false;
+    bool anyFailed = false;
     for (const char* name = sections.get(); *name; name += strlen(name) + 1) {
-        if (!ImportSection(list, name, path, replace)) allWritten = false;
+        const SectionResult result = ImportSection(list, name, path, replace);
+        anyEntry = anyEntry || result.namesEntry;
+        anyFailed = anyFailed || result.failed;
     }
     ApplyColumnWidth(list);
-    if (!allWritten) {
+    if (!anyEntry) {
+        MessageBoxA(owner, "The file contains no hook settings.", kAppTitle, MB_ICONERROR);
+    } else if (anyFailed) {
         MessageBoxA(owner, "Some hook settings could not be imported.", kAppTitle, MB_ICONERROR);
     }
 }

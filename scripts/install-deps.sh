@@ -8,7 +8,7 @@ need=""
 have_pkg() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q 'install ok installed'; }
 
 for p in wine wine32:i386 wine64 fonts-wine g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix \
-         cmake make xvfb xauth xdotool zip googletest imagemagick x11-apps clang clang-format cppcheck python3 git; do
+         cmake make xvfb xauth xdotool locales googletest imagemagick x11-apps clang clang-format cppcheck python3 git; do
     have_pkg "$p" || need="$need $p"
 done
 [ -z "$need" ] && exit 0

@@ -64,12 +64,24 @@ using UniqueBrush = UniqueAny<HBRUSH, handle_close::GdiObject<HBRUSH>>;
 // get their own small owner.
 class UniqueFile {
 public:
-    explicit UniqueFile(HANDLE h) : h_(h) {}
+    explicit UniqueFile(HANDLE h = INVALID_HANDLE_VALUE) : h_(h) {}
+    UniqueFile& operator=(UniqueFile&& other) {
+        if (this != &other) {
+            reset();
+            h_ = other.release();
+        }
+        return *this;
+    }
     UniqueFile(const UniqueFile&) = delete;
     UniqueFile& operator=(const UniqueFile&) = delete;
     ~UniqueFile() { reset(); }
     HANDLE get() const { return h_; }
     bool valid() const { return h_ != INVALID_HANDLE_VALUE; }
+    HANDLE release() {
+        HANDLE h = h_;
+        h_ = INVALID_HANDLE_VALUE;
+        return h;
+    }
     void reset() {
         if (valid()) CloseHandle(h_);
         h_ = INVALID_HANDLE_VALUE;

@@ -10,11 +10,16 @@ bool ReadRegistryDword(HKEY root, const char* keyPath, const char* valueName, DW
     if (RegOpenKeyExA(root, keyPath, 0, KEY_QUERY_VALUE, key.put()) != ERROR_SUCCESS) return false;
     DWORD type = 0;
     DWORD size = sizeof(DWORD);
-    LONG status = RegQueryValueExA(key.get(), valueName, nullptr, &type,
-                                   reinterpret_cast<BYTE*>(result), &size);
-    // The registry accepts a REG_DWORD of fewer than four bytes; its upper
-    // bytes would be whatever the caller preset, so it counts as unreadable.
-    return status == ERROR_SUCCESS && type == REG_DWORD && size == sizeof(DWORD);
+    // The registry accepts a REG_DWORD of fewer than four bytes, and the
+    // hooks read it zero-extended: the bytes not stored stay 0 here.
+    DWORD value = 0;
+    if (RegQueryValueExA(key.get(), valueName, nullptr, &type, reinterpret_cast<BYTE*>(&value),
+                         &size) != ERROR_SUCCESS ||
+        type != REG_DWORD) {
+        return false;
+    }
+    *result = value;
+    return true;
 }
 
 bool WriteRegistryDword(HKEY root, const char* keyPath, const char* valueName, DWORD value) {

@@ -60,7 +60,7 @@ TEST_F(EntriesTest, AcceptedNameGetsDefaultsWhichReachTheRegistryOnSave) {
     CreateEntryWith("Alpha", {0, 0, 0, 0, 0, 0, 0});
     Open();
     Select(0);
-    Click(IDC_TIMER);  // never saved: Add New drops it
+    Click(IDC_TIMER);  // saved as Add New starts
 
     Command(IDM_ADDNEW);
     ASSERT_NE(nullptr, Editor());
@@ -68,7 +68,7 @@ TEST_F(EntriesTest, AcceptedNameGetsDefaultsWhichReachTheRegistryOnSave) {
     EXPECT_EQ(1, Selected());
     EXPECT_EQ(1, Focused());
     EXPECT_EQ(kNewEntryMarker, ItemData(1));
-    EXPECT_EQ(Dword(0), EntryValues("Alpha")["use_Timer"]);
+    EXPECT_EQ(Dword(1), EntryValues("Alpha")["use_Timer"]) << "the pending change is kept";
 
     Type("My App 2.exe");
     Key(Editor(), VK_RETURN);
@@ -81,17 +81,28 @@ TEST_F(EntriesTest, AcceptedNameGetsDefaultsWhichReachTheRegistryOnSave) {
 
     Select(0);
     EXPECT_EQ(DefaultValues(), EntryValues("My App 2.exe"));
-    EXPECT_EQ(Dword(0), EntryValues("Alpha")["use_Timer"]);
+    EXPECT_EQ(Dword(1), EntryValues("Alpha")["use_Timer"]);
 }
 
-TEST_F(EntriesTest, AcceptedEntrySavedWhenDialogCloses) {
+// The profile reader trims section names, so a name with outer blanks would
+// not survive an export and an import; inner blanks are the name's own.
+TEST_F(EntriesTest, AcceptedEntryTrimmedAndSavedWhenDialogCloses) {
+    CreateEntry("Alpha");
     Open();
-    AddNamed(" spaced . name ");
+    AddNamed("   spaced . name  ");
+    EXPECT_EQ((std::vector<std::string>{"Alpha", "spaced . name"}), Items());
+    EXPECT_EQ(kDefaults, Panel());
     Click(IDC_TIMER);
+    AddNamed("   ");  // blanks alone: refused like an empty name, silently
+    AddNamed("  alpha ");
+    EXPECT_EQ((std::vector<std::string>{"A application with the specified name already exists."}),
+              Texts());
+    EXPECT_EQ((std::vector<std::string>{"Alpha", "spaced . name"}), Items());
     Close();
     Values expected = DefaultValues();
     expected["use_Timer"] = Dword(1);
-    EXPECT_EQ(expected, EntryValues(" spaced . name "));
+    EXPECT_EQ(expected, EntryValues("spaced . name"));
+    EXPECT_FALSE(EntryExists("   spaced . name  "));
 }
 
 TEST_F(EntriesTest, TypedNameIsLimitedToHundredCharacters) {

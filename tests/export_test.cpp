@@ -75,7 +75,8 @@ TEST_F(ExportTest, ValuesWrittenUnchangedInLowerCaseHexAndTableOrder) {
     SetEntryDword("Mixed", "use_RButtonUp", 2);
     SetEntryValue("Mixed", "use_MButtonUp", RegValue{REG_SZ, {'1', 0}});
     SetEntryValue("Mixed", "use_LButtonUp", RegValue{REG_BINARY, {1, 0, 0, 0}});
-    SetEntryValue("Mixed", "use_KeyPress", RegValue{REG_DWORD, {1, 0}});
+    // Two bytes: the hooks read it zero-extended, and so is it written.
+    SetEntryValue("Mixed", "use_KeyPress", RegValue{REG_DWORD, {0x2B, 0x01}});
     SetEntryDword("Mixed", "use_Timer", 42);
     SetEntryDword("Mixed", "use_GetUpdateRect", 0xABCDEF01);
     SetEntryDword("Mixed", "other_value", 1);  // not a hook setting
@@ -83,6 +84,7 @@ TEST_F(ExportTest, ValuesWrittenUnchangedInLowerCaseHexAndTableOrder) {
     EXPECT_EQ(Golden({{"Mixed",
                        {{"use_GetUpdateRect", 0xABCDEF01},
                         {"use_Timer", 42},
+                        {"use_KeyPress", 0x12B},
                         {"use_RButtonUp", 2},
                         {"use_Deferral", 0xFFFFFFFF}}}}),
               Export());
@@ -162,6 +164,41 @@ TEST_F(ExportFailureTest, ReadOnlyFileKeepsItsBytes) {
     EXPECT_EQ("precious", ReadFileBytes(target));
     EXPECT_EQ((std::vector<std::string>{"settings.reg"}), folder.Names())
         << "no temporary file left";
+}
+
+TEST_F(ExportFailureTest, FolderTooLongForTheTemporaryNameFailsCleanly) {
+    // The chosen path fits, but the temporary name beside it would not.
+    const std::string deep =
+        folder.path() + "\\" + std::string(250 - folder.path().size() - 1, 'd');
+    ASSERT_EQ(250u, deep.size());
+    if (!CreateDirectoryA(deep.c_str(), nullptr)) GTEST_SKIP() << "Windows refuses such a folder";
+    const std::string inDeep = deep + "\\a.reg";
+    WriteFileBytes(inDeep, "kept");
+    EXPECT_NE(ERROR_SUCCESS, ExportRegistryFile(nullptr, inDeep.c_str()));
+    ExpectFailureReported();
+    EXPECT_EQ("kept", ReadFileBytes(inDeep));
+    WIN32_FIND_DATAA found;
+    int files = 0;
+    HANDLE search = FindFirstFileA((deep + "\\*").c_str(), &found);
+    ASSERT_NE(INVALID_HANDLE_VALUE, search);
+    do {
+        if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) ++files;
+    } while (FindNextFileA(search, &found));
+    FindClose(search);
+    EXPECT_EQ(1, files) << "no stray temporary file";
+    DeleteFileA(inDeep.c_str());
+    RemoveDirectoryA(deep.c_str());
+}
+
+TEST_F(ExportTest, ReplacedFileKeepsItsAttributes) {
+    WriteFileBytes(target, "old");
+    ASSERT_TRUE(SetFileAttributesA(target.c_str(), FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_ARCHIVE));
+    CreateEntryWith("A", {1});
+    EXPECT_EQ(Golden({{"A", {{"use_GetUpdateRect", 1}}}}), Export());
+    EXPECT_TRUE(GetFileAttributesA(target.c_str()) & FILE_ATTRIBUTE_HIDDEN)
+        << "a hidden backup stays hidden";
+    SetFileAttributesA(target.c_str(), FILE_ATTRIBUTE_NORMAL);
+    EXPECT_EQ((std::vector<std::string>{"settings.reg"}), folder.Names());
 }
 
 TEST_F(ExportFailureTest, FileHeldOpenWithoutSharingKeepsItsBytes) {

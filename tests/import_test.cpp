@@ -1,5 +1,7 @@
 // Import of registry files through the platform's profile-file reader: what
 // reaches the registry and the list, and what the user is told.
+#include <windows.h>
+#include <sddl.h>
 #include <gtest/gtest.h>
 
 #include <optional>
@@ -9,7 +11,9 @@
 #include "exchange/export_file.h"
 #include "exchange/import_file.h"
 #include "res/resource.h"
+#include "store/handles.h"
 #include "store/hook_settings.h"
+#include "store/registry_store.h"
 #include "support/dialog_harness.h"
 #include "support/file_dialogs.h"
 #include "support/programs.h"
@@ -20,6 +24,7 @@ namespace {
 using Values = std::map<std::string, RegValue>;
 const std::string kPrefix = "HKEY_CURRENT_USER\\Software\\QBL\\KMXHooks\\Application_Prefs\\";
 const std::string kQuestion = "Do you want to replace existing hook settings?";
+const std::string kNothingToImport = "The file contains no hook settings.";
 
 std::string Section(const std::string& name, const std::string& body = "") {
     return "\r\n[" + kPrefix + name + "]\r\n" + body;
@@ -33,11 +38,6 @@ protected:
         WriteFileBytes(file, text);
         boxes.Answer(answer);
         ImportRegistryFile(dialog, list, file.c_str());
-    }
-    std::vector<std::string> Texts() const {
-        std::vector<std::string> texts;
-        for (const ShownBox& box : boxes.shown()) texts.push_back(box.text);
-        return texts;
     }
     TempFolder folder;
     std::string file = folder.File("in.reg");
@@ -58,7 +58,9 @@ TEST_P(ValueTextTest, StoresWhatTheTextSays) {
     } else {
         EXPECT_TRUE(values.empty());
     }
-    EXPECT_EQ((std::vector<std::string>{"App"}), Items()) << "listed whether or not written";
+    EXPECT_EQ(GetParam().stored ? std::vector<std::string>{"App"} : std::vector<std::string>{},
+              Items())
+        << "listed only when something was stored";
     EXPECT_EQ((std::vector<std::string>{kQuestion}), Texts());
 }
 
@@ -143,7 +145,9 @@ TEST_F(ImportTest, OtherKeysAndDeletionSectionsAreSkipped) {
         "1\r\n");
     EXPECT_EQ(before, AllValues());
     EXPECT_TRUE(Items().empty());
-    EXPECT_EQ((std::vector<std::string>{kQuestion}), Texts()) << "asked though nothing matches";
+    EXPECT_EQ((std::vector<std::string>{kQuestion, kNothingToImport}), Texts())
+        << "asked though nothing matches, and told so after";
+    EXPECT_EQ(static_cast<UINT>(MB_ICONERROR | MB_OK), boxes.shown()[1].style);
     EXPECT_EQ(ExpectedColumnWidth(), ColumnWidth());
 }
 
@@ -152,10 +156,13 @@ TEST_F(ImportTest, HeaderLineIsNotNeeded) {
     EXPECT_EQ((Values{{"use_MButtonUp", Dword(1)}}), EntryValues("NoHeader"));
 }
 
-TEST_F(ImportTest, SectionWithoutSettingsListsTheNameOnly) {
+// A name with no key would show an entry the registry does not have.
+TEST_F(ImportTest, SectionWithoutSettingsIsNotListed) {
     Import("REGEDIT4\r\n" + Section("Bare", "\"other\"=dword:00000001\r\n"));
     EXPECT_FALSE(EntryExists("Bare"));
-    EXPECT_EQ((std::vector<std::string>{"Bare"}), Items());
+    EXPECT_TRUE(Items().empty());
+    EXPECT_EQ((std::vector<std::string>{kQuestion}), Texts())
+        << "an entry's section, nothing failed";
 }
 
 TEST_F(ImportTest, SectionsNamingNoEntryAreSkipped) {
@@ -166,19 +173,25 @@ TEST_F(ImportTest, SectionsNamingNoEntryAreSkipped) {
            Section(std::string(600, 'M'), "\"use_Timer\"=dword:00000001\r\n"));
     EXPECT_EQ(before, AllValues());
     EXPECT_TRUE(Items().empty());
-    EXPECT_EQ((std::vector<std::string>{kQuestion}), Texts());
+    EXPECT_EQ((std::vector<std::string>{kQuestion, kNothingToImport}), Texts());
 }
 
-TEST_F(ImportTest, PanelIsNeitherSavedNorReloaded) {
+// The selected entry's pending change is saved before the import, and the
+// boxes show what the import left in the registry after it.
+TEST_F(ImportTest, PanelSavedBeforeAndReloadedAfter) {
     CreateEntryWith("A", {1, 1, 1, 1, 1, 1, 1});
     Close();
     Open();
     Select(0);
     Click(IDC_TIMER);
-    Import(Section("A", "\"use_KeyPress\"=dword:00000000\r\n"));
-    EXPECT_EQ((std::vector<int>{1, 0, 1, 1, 1, 1, 1}), Panel());
-    EXPECT_EQ(Dword(1), EntryValues("A")["use_Timer"]);
+    FileDialogs files;
+    WriteFileBytes(file, Section("A", "\"use_KeyPress\"=dword:00000000\r\n"));
+    files.Choose(file);
+    boxes.Answer(IDYES);
+    Command(IDM_IMPORT);
+    EXPECT_EQ(Dword(0), EntryValues("A")["use_Timer"]) << "the pending change was saved";
     EXPECT_EQ(Dword(0), EntryValues("A")["use_KeyPress"]);
+    EXPECT_EQ((std::vector<int>{1, 0, 0, 1, 1, 1, 1}), Panel());
     EXPECT_EQ(0, Selected());
 }
 
@@ -207,7 +220,47 @@ TEST_F(ImportTest, FailedWritesAreReportedOnceAfterTheWholeFile) {
               Texts());
     EXPECT_EQ(static_cast<UINT>(MB_ICONERROR | MB_OK), boxes.shown()[1].style);
     EXPECT_EQ((Values{{"use_Timer", Dword(1)}}), EntryValues("Fine")) << "the rest is imported";
-    EXPECT_EQ(3u, Items().size()) << "the list was updated before the message";
+    EXPECT_EQ((std::vector<std::string>{"Fine"}), Items()) << "no item for a name nothing stored";
+}
+
+// With No, only a plain "not found" lets a section in: an entry whose key
+// cannot even be looked at is not imported over, and the user is told.
+TEST_F(ImportTest, NoWithAnEntryThatCannotBeLookedAtIsReported) {
+    CreateEntry("Locked");
+    {
+        UniqueRegKey key;
+        ASSERT_EQ(ERROR_SUCCESS, RegOpenKeyExA(HKEY_CURRENT_USER,
+                                               "Software\\QBL\\KMXHooks\\Application_Prefs\\Locked",
+                                               0, WRITE_DAC, key.put()));
+        // Values may be set, but not queried: the existence test is refused.
+        PSECURITY_DESCRIPTOR sd = nullptr;
+        ASSERT_TRUE(ConvertStringSecurityDescriptorToSecurityDescriptorA(
+            "D:P(A;;0x00070006;;;WD)", SDDL_REVISION_1, &sd, nullptr));
+        EXPECT_EQ(ERROR_SUCCESS, RegSetKeySecurity(key.get(), DACL_SECURITY_INFORMATION, sd));
+        LocalFree(sd);
+    }
+    if (TestEntryExists("Software\\QBL\\KMXHooks\\Application_Prefs\\Locked") !=
+        ERROR_ACCESS_DENIED) {
+        GTEST_SKIP() << "the registry does not refuse the query here";
+    }
+    Import("REGEDIT4\r\n" + Section("Locked", "\"use_Timer\"=dword:00000001\r\n") +
+               Section("Fresh", "\"use_Timer\"=dword:00000001\r\n"),
+           IDNO);
+    EXPECT_EQ((std::vector<std::string>{kQuestion, "Some hook settings could not be imported."}),
+              Texts());
+    EXPECT_EQ((Values{{"use_Timer", Dword(1)}}), EntryValues("Fresh"));
+    // Reading needs the query right back; the sandbox removes it afterwards.
+    {
+        UniqueRegKey key;
+        RegOpenKeyExA(HKEY_CURRENT_USER, "Software\\QBL\\KMXHooks\\Application_Prefs\\Locked", 0,
+                      WRITE_DAC, key.put());
+        PSECURITY_DESCRIPTOR sd = nullptr;
+        ConvertStringSecurityDescriptorToSecurityDescriptorA("D:(A;;KA;;;WD)", SDDL_REVISION_1, &sd,
+                                                             nullptr);
+        RegSetKeySecurity(key.get(), DACL_SECURITY_INFORMATION, sd);
+        LocalFree(sd);
+    }
+    EXPECT_TRUE(EntryValues("Locked").empty()) << "not imported over";
 }
 
 TEST_F(ImportTest, ExportImportedWithYesChangesNothing) {
@@ -220,6 +273,10 @@ TEST_F(ImportTest, ExportImportedWithYesChangesNothing) {
     ASSERT_EQ(ERROR_SUCCESS, ExportRegistryFile(dialog, file.c_str()));
     const Values before = AllValues();
     const std::vector<std::string> items = Items();
+    // Changed after the export: the import with Yes puts every value back.
+    SetEntryDword("one", "use_GetUpdateRect", 0);
+    SetEntryDword("two [2].exe", "use_Timer", 1);
+    SetEntryDword("one", "use_Deferral", 5);
     boxes.Answer(IDYES);
     ImportRegistryFile(dialog, list, file.c_str());
     EXPECT_EQ(before, AllValues());
@@ -236,12 +293,14 @@ std::string FileWithSectionNamesOf(size_t total, const std::string& entry) {
 }
 
 TEST_F(ImportTest, SectionListsAtTheFirstBufferEdge) {
-    for (size_t total : {32765u, 32766u, 32767u}) {
+    // Up to 32,766 the list fits; beyond it the reader cuts it, and only a
+    // second read with the larger buffer finds the entry at its end.
+    for (size_t total : {32765u, 32766u, 32767u, 32768u, 40000u}) {
         const std::string entry = "Edge" + std::to_string(total);
         Import(FileWithSectionNamesOf(total, entry));
         EXPECT_EQ((Values{{"use_Timer", Dword(1)}}), EntryValues(entry)) << total;
     }
-    EXPECT_EQ(3u, Items().size());
+    EXPECT_EQ(5u, Items().size());
 }
 
 TEST_F(ImportTest, SectionListsBeyondTheSecondBuffer) {

@@ -1,6 +1,8 @@
 // The main dialog: start-up, the list, the context menu and the commands.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "dialog/dialog_state.h"
 #include "dialog/main_dialog.h"
 #include "res/resource.h"
@@ -28,12 +30,23 @@ protected:
     }
 };
 
+// Wine enumerates keys sorted without regard to case, but not as the list
+// view sorts (which puts punctuation such as '~' and '_' before digits and
+// letters): with these names a sorted list differs from enumeration order.
+// The dialog's style check (no LVS_SORT*) pins the rest.
 TEST_F(MainDialogTest, ListsEntriesInEnumerationOrder) {
-    for (const char* name : {"zeta.exe", "Alpha", "my app", "b[1].exe"}) CreateEntry(name);
+    for (const char* name : {"zeta.exe", "Alpha", "~tilde.exe", "my app", "0zero", "b[1].exe"}) {
+        CreateEntry(name);
+    }
     Open();
     EXPECT_EQ(EntryNames(), Items());
-    EXPECT_EQ(4u, Items().size());
-    for (int i = 0; i < 4; ++i) EXPECT_EQ(0, ItemData(i));
+    ASSERT_EQ(6u, Items().size());
+    std::vector<std::string> sorted = Items();
+    std::sort(sorted.begin(), sorted.end(), [](const std::string& a, const std::string& b) {
+        return lstrcmpiA(a.c_str(), b.c_str()) < 0;
+    });
+    EXPECT_NE(sorted, Items()) << "these names cannot tell a sorted list from enumeration order";
+    for (int i = 0; i < 6; ++i) EXPECT_EQ(0, ItemData(i));
     EXPECT_EQ(ExpectedColumnWidth(), ColumnWidth());
     EXPECT_EQ(-1, Selected());
     EXPECT_TRUE(boxes.shown().empty()) << "no warning without the server";

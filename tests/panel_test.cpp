@@ -5,6 +5,8 @@
 #include "res/resource.h"
 #include "store/hook_settings.h"
 #include "support/dialog_harness.h"
+#include "support/file_dialogs.h"
+#include "support/temp_folder.h"
 
 namespace {
 
@@ -54,18 +56,21 @@ TEST_F(PanelTest, UnusableValuesShowDisabledAndAreNeverWritten) {
     SetEntryDword("Odd", "use_Timer", 0xFFFFFFFF);
     SetEntryValue("Odd", "use_KeyPress", RegValue{REG_SZ, {'1', 0}});
     SetEntryValue("Odd", "use_LButtonUp", RegValue{REG_BINARY, {1, 0, 0, 0}});
-    SetEntryValue("Odd", "use_MButtonUp", RegValue{REG_DWORD, {1, 0}});  // two bytes only
+    // Two bytes: read zero-extended, as the hooks read them.
+    SetEntryValue("Odd", "use_MButtonUp", RegValue{REG_DWORD, {1, 0}});
+    SetEntryValue("Odd", "use_RButtonUp", RegValue{REG_DWORD, {0, 1}});  // 256
     SetEntryDword("Odd", "use_Deferral", 1);
     CreateEntry("Other");
     Open();
 
     Select(0);
-    EXPECT_EQ(
-        (std::vector<int>{kDisabled, kDisabled, kDisabled, kDisabled, kDisabled, kDisabled, 1}),
-        Panel());
+    EXPECT_EQ((std::vector<int>{kDisabled, kDisabled, kDisabled, kDisabled, 1, kDisabled, 1}),
+              Panel());
     const Values before = AllValues();
     Click(IDC_DEFERRAL);
     Click(IDC_DEFERRAL);  // back to what was loaded
+    Click(IDC_MBUTTONUP);
+    Click(IDC_MBUTTONUP);
     Select(1);
     EXPECT_EQ(Values{}, Changed(before, AllValues()));
     EXPECT_EQ(kNoEntry, Panel()) << "an entry without values";
@@ -141,25 +146,46 @@ TEST_F(PanelTest, ValueChangedByAnotherProgramSurvivesUnlessUserChangedIt) {
     CreateEntry("B");
     Open();
     Select(0);
-    SetEntryDword("A", "use_KeyPress", 1);  // meanwhile, elsewhere
-    SetEntryDword("A", "use_Timer", 1);
+    // Meanwhile, elsewhere: values the user's boxes could not hold.
+    SetEntryDword("A", "use_KeyPress", 7);
+    SetEntryDword("A", "use_Timer", 7);
     Click(IDC_TIMER);  // the user's own change, written over the other program's
     Select(1);
-    EXPECT_EQ(Dword(1), EntryValues("A")["use_KeyPress"]);
-    EXPECT_EQ(Dword(1), EntryValues("A")["use_Timer"]);
+    EXPECT_EQ(Dword(7), EntryValues("A")["use_KeyPress"]) << "not the user's: left alone";
+    EXPECT_EQ(Dword(1), EntryValues("A")["use_Timer"]) << "the user's: written";
 }
 
-TEST_F(PanelTest, DeselectingSavesAndKeepsPanel) {
+// A click on the list's empty area takes the selection away.
+TEST_F(PanelTest, DeselectingSavesAndThenShowsNoEntry) {
     CreateEntryWith("A", {1, 1, 1, 1, 1, 1, 1});
     Open();
     Select(0);
     Click(IDC_MBUTTONUP);
     Deselect(0);
     EXPECT_EQ(Dword(0), EntryValues("A")["use_MButtonUp"]);
-    // With nothing selected, closing the dialog writes nothing.
+    EXPECT_EQ(kNoEntry, Panel()) << "no box may take an edit that nothing would save";
     SetEntryDword("A", "use_MButtonUp", 1);
     Close();
-    EXPECT_EQ(Dword(1), EntryValues("A")["use_MButtonUp"]);
+    EXPECT_EQ(Dword(1), EntryValues("A")["use_MButtonUp"]) << "nothing written with no selection";
+}
+
+// Export writes what the boxes show: the selected entry's pending change is
+// saved first, and taken as loaded, so the next save does not write it again.
+TEST_F(PanelTest, ExportSavesThePendingChangeOnce) {
+    CreateEntryWith("A", {1, 1, 1, 1, 1, 1, 1});
+    CreateEntry("B");
+    Open();
+    Select(0);
+    Click(IDC_TIMER);
+    TempFolder folder;
+    FileDialogs files;
+    const std::string out = folder.File("out.reg");
+    files.Choose(out);
+    Command(IDM_EXPORT);
+    EXPECT_NE(std::string::npos, ReadFileBytes(out).find("\"use_Timer\"=dword:00000000\r\n"));
+    SetEntryDword("A", "use_Timer", 1);  // another program, after the export
+    Select(1);
+    EXPECT_EQ(Dword(1), EntryValues("A")["use_Timer"]) << "written once, not again";
 }
 
 }  // namespace

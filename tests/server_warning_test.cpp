@@ -4,12 +4,19 @@
 
 #include "store/handles.h"
 #include "support/dialog_harness.h"
+#include "support/programs.h"
 
 namespace {
 
 class ServerWarningTest : public DialogTest {};
 
 TEST_F(ServerWarningTest, ShownOnceBeforeTheDialogWhenServerMutexExists) {
+    // The program keeps the server's mutex for the rest of the process, so
+    // this case has a process of its own.
+    if (!InFreshProcess()) {
+        EXPECT_EQ(0, RunCurrentTestInFreshProcess());
+        return;
+    }
     UniqueHandle server(CreateMutexA(nullptr, TRUE, "Dravik_Win32_Instance_Mutex"));
     ASSERT_TRUE(server.valid());
     CreateEntry("A");
@@ -20,8 +27,14 @@ TEST_F(ServerWarningTest, ShownOnceBeforeTheDialogWhenServerMutexExists) {
     EXPECT_EQ("KMX Hooks Manager", box.caption);
     EXPECT_EQ(static_cast<UINT>(MB_ICONWARNING | MB_OK), box.style);
     EXPECT_EQ(dialog, box.owner);
+    EXPECT_FALSE(box.ownerVisible) << "the box comes before the dialog";
     // Start-up went on after the box: the list is filled.
     EXPECT_EQ((std::vector<std::string>{"A"}), Items());
+
+    // The server goes away; the handle the check found keeps its mutex.
+    server.reset();
+    UniqueHandle still(OpenMutexA(SYNCHRONIZE, FALSE, "Dravik_Win32_Instance_Mutex"));
+    EXPECT_TRUE(still.valid()) << "the program closed the handle it found";
 }
 
 TEST_F(ServerWarningTest, NotShownWhenOnlyASimilarNameExists) {

@@ -14,22 +14,29 @@ protected:
     const char* appPath = "Software\\QBL\\KMXHooks\\Application_Prefs\\App";
 };
 
-TEST_F(StoreTest, ReadsOnlyFourByteDwords) {
+TEST_F(StoreTest, ReadsDwordsOnlyAndShortOnesZeroExtended) {
     SetEntryDword("App", "one", 1);
     SetEntryDword("App", "big", 0xFFFFFFFF);
     SetEntryValue("App", "text", RegValue{REG_SZ, {'1', 0}});
     SetEntryValue("App", "bin4", RegValue{REG_BINARY, {1, 0, 0, 0}});
     SetEntryValue("App", "longtext", RegValue{REG_SZ, {'a', 'b', 'c', 'd', 'e', 0}});
-    // The registry takes a REG_DWORD of two bytes; its upper bytes would be
-    // left over from the caller's preset.
-    SetEntryValue("App", "short", RegValue{REG_DWORD, {7, 0}});
+    // The registry takes a REG_DWORD of fewer than four bytes; the hooks
+    // read it zero-extended, never with the caller's preset in its top.
+    SetEntryValue("App", "short", RegValue{REG_DWORD, {7, 1}});
+    SetEntryValue("App", "byte", RegValue{REG_DWORD, {0x2A}});
 
     DWORD value = 0;
     EXPECT_TRUE(ReadRegistryDword(HKEY_CURRENT_USER, appPath, "one", &value));
     EXPECT_EQ(1u, value);
     EXPECT_TRUE(ReadRegistryDword(HKEY_CURRENT_USER, appPath, "big", &value));
     EXPECT_EQ(0xFFFFFFFFu, value);
-    for (const char* name : {"text", "bin4", "longtext", "short", "absent"}) {
+    value = 0xAAAA0000;
+    EXPECT_TRUE(ReadRegistryDword(HKEY_CURRENT_USER, appPath, "short", &value));
+    EXPECT_EQ(0x107u, value);
+    value = 0xAAAA0000;
+    EXPECT_TRUE(ReadRegistryDword(HKEY_CURRENT_USER, appPath, "byte", &value));
+    EXPECT_EQ(0x2Au, value);
+    for (const char* name : {"text", "bin4", "longtext", "absent"}) {
         value = 0xAAAA0000;
         EXPECT_FALSE(ReadRegistryDword(HKEY_CURRENT_USER, appPath, name, &value)) << name;
     }

@@ -114,3 +114,9 @@ int DialogTest::ExpectedColumnWidth() const {
     GetClientRect(list, &client);
     return client.right - 2;
 }
+
+std::vector<std::string> DialogTest::Texts() const {
+    std::vector<std::string> texts;
+    for (const ShownBox& box : boxes.shown()) texts.push_back(box.text);
+    return texts;
+}

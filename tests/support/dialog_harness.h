@@ -36,6 +36,7 @@ protected:
     int Focused() const;
     int ColumnWidth() const;
     int ExpectedColumnWidth() const;
+    std::vector<std::string> Texts() const;  // of the message boxes shown so far
 
     RegistrySandbox registry;
     MessageBoxes boxes;

@@ -35,6 +35,8 @@ LRESULT CALLBACK FileDialogs::Hook(int code, WPARAM wParam, LPARAM lParam) {
             self->dialog_ = cs->hwndParent;
             self->childProc_ = reinterpret_cast<WNDPROC>(
                 SetWindowLongPtrA(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(ChildSpy)));
+            self->dialogProc_ = reinterpret_cast<WNDPROC>(SetWindowLongPtrA(
+                cs->hwndParent, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(DialogSpy)));
             self->pendingVisit_ = self->visits_.size();
             // Wine activates the file dialog before it creates the hook's
             // child, so act from a timer once the dialog is up.
@@ -62,9 +64,43 @@ LRESULT CALLBACK FileDialogs::ChildSpy(HWND window, UINT message, WPARAM wParam,
         visit.filterIndex = ofn->nFilterIndex;
         visit.hasHook = ofn->lpfnHook != nullptr;
         self->visits_.push_back(visit);
+        // The program's hook runs inside the original procedure.
+        self->inHook_ = true;
+        const LRESULT result = CallWindowProcA(original, window, message, wParam, lParam);
+        self->inHook_ = false;
+        return result;
+    }
+    if (message == WM_DESTROY && (self->growAtClose_.cx || self->growAtClose_.cy)) {
+        HWND dialog = GetParent(window);
+        RECT r;
+        GetWindowRect(dialog, &r);
+        self->hidingGrowth_ = true;
+        SetWindowPos(dialog, nullptr, 0, 0, r.right - r.left + self->growAtClose_.cx,
+                     r.bottom - r.top + self->growAtClose_.cy,
+                     SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+        self->hidingGrowth_ = false;
+        self->growAtClose_ = {0, 0};
     }
     if (message == WM_NCDESTROY) {
         self->childProc_ = nullptr;
+    }
+    return CallWindowProcA(original, window, message, wParam, lParam);
+}
+
+LRESULT CALLBACK FileDialogs::DialogSpy(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    FileDialogs* self = g_active;
+    WNDPROC original = self->dialogProc_;
+    if (self->hidingGrowth_ && (message == WM_WINDOWPOSCHANGING || message == WM_WINDOWPOSCHANGED ||
+                                message == WM_SIZE || message == WM_GETMINMAXINFO)) {
+        return 0;  // the platform's dialog never hears of it
+    }
+    if (message == WM_WINDOWPOSCHANGING && self->inHook_ && !self->visits_.empty() &&
+        !(reinterpret_cast<const WINDOWPOS*>(lParam)->flags & SWP_NOSIZE)) {
+        self->visits_.back().hookResized = true;
+    }
+    if (message == WM_NCDESTROY) {
+        SetWindowLongPtrA(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(original));
+        self->dialogProc_ = nullptr;
     }
     return CallWindowProcA(original, window, message, wParam, lParam);
 }
@@ -96,6 +132,7 @@ void CALLBACK FileDialogs::Act(HWND, UINT, UINT_PTR timer, DWORD) {
         SetWindowPos(dialog, nullptr, action.move.x, action.move.y, 0, 0,
                      SWP_NOSIZE | SWP_NOZORDER);
     }
+    self->growAtClose_ = action.grow;
     if (action.cancel) {
         PostMessageA(dialog, WM_COMMAND, IDCANCEL, 0);
     } else {

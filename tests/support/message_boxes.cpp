@@ -60,6 +60,7 @@ void MessageBoxes::OnActivate(HWND box) {
 
     ShownBox shown;
     shown.owner = GetWindow(box, GW_OWNER);
+    shown.ownerVisible = shown.owner && IsWindowVisible(shown.owner);
     char text[2048] = "";
     GetWindowTextA(textControl, text, sizeof(text));
     shown.text = text;

@@ -11,8 +11,9 @@ struct ShownBox {
     HWND owner;
     std::string text;
     std::string caption;
-    UINT style;  // MB_ICON* | MB_OK/MB_YESNO/... as seen on the screen
-    int answer;  // the button pressed
+    UINT style;         // MB_ICON* | MB_OK/MB_YESNO/... as seen on the screen
+    int answer;         // the button pressed
+    bool ownerVisible;  // whether its owner was on the screen when it came up
 };
 
 class MessageBoxes {

@@ -2,9 +2,15 @@
 
 #include <windows.h>
 
+#include <gtest/gtest.h>
+
 #include <vector>
 
 #include "store/handles.h"
+
+namespace {
+const char kFreshProcessVariable[] = "KMX_FRESH_PROCESS";
+}
 
 bool RunningOnWine() {
     return GetProcAddress(GetModuleHandleA("ntdll.dll"), "wine_get_version") != nullptr;
@@ -26,4 +32,18 @@ int RunProgram(const std::string& commandLine) {
     DWORD code = static_cast<DWORD>(-1);
     GetExitCodeProcess(owned.get(), &code);
     return static_cast<int>(code);
+}
+
+bool InFreshProcess() { return GetEnvironmentVariableA(kFreshProcessVariable, nullptr, 0) != 0; }
+
+int RunCurrentTestInFreshProcess() {
+    const ::testing::TestInfo* test = ::testing::UnitTest::GetInstance()->current_test_info();
+    char self[MAX_PATH];
+    GetModuleFileNameA(nullptr, self, MAX_PATH);
+    SetEnvironmentVariableA(kFreshProcessVariable, "1");
+    const int code =
+        RunProgram("\"" + std::string(self) + "\" --gtest_filter=" + test->test_suite_name() + "." +
+                   test->name());
+    SetEnvironmentVariableA(kFreshProcessVariable, nullptr);
+    return code;
 }

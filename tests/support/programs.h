@@ -5,3 +5,11 @@
 bool RunningOnWine();
 // Runs the command line, waits for it and returns its exit code (or -1).
 int RunProgram(const std::string& commandLine);
+
+// Some state is the process's (the file dialog's remembered corner, the
+// server mutex the program keeps): a test that needs a fresh process runs
+// its body in a new instance of the test program, filtered to itself.
+// True in that instance.
+bool InFreshProcess();
+// Runs the current test in a fresh process; its exit code (0 when it passed).
+int RunCurrentTestInFreshProcess();

@@ -1,0 +1,25 @@
+#include "store/ansi_text.h"
+
+#include <windows.h>
+#include <string.h>
+
+namespace {
+
+bool InSet(char c, const char* set) { return c != '\0' && strchr(set, c) != nullptr; }
+
+}  // namespace
+
+const char* FindFirstChar(const char* text, const char* set) {
+    for (const char* p = text; *p; p = CharNextA(p)) {
+        if (InSet(*p, set)) return p;
+    }
+    return nullptr;
+}
+
+const char* FindLastChar(const char* text, const char* set) {
+    const char* found = nullptr;
+    for (const char* p = text; *p; p = CharNextA(p)) {
+        if (InSet(*p, set)) found = p;
+    }
+    return found;
+}

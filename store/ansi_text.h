@@ -1,0 +1,14 @@
+// Entry names and file paths are ANSI text in the system's code page. In a
+// double-byte code page the second byte of a character can be '\' (0x5C) or
+// another ASCII byte, so searches walk characters, never bytes. Lengths
+// stay in bytes, as the registry and the file system count them.
+#pragma once
+
+// The nine characters an entry name typed in the program may not contain.
+constexpr char kForbiddenNameChars[] = "\\/:*?\"<>|";
+
+// The first character of `text` that is one of the ASCII characters in
+// `set`, or nullptr.
+const char* FindFirstChar(const char* text, const char* set);
+// The last such character, or nullptr.
+const char* FindLastChar(const char* text, const char* set);
