@@ -2,6 +2,7 @@
 
 #include <commctrl.h>
 
+#include "dialog/scoped_ui.h"
 #include "store/handles.h"
 #include "store/hook_settings.h"
 #include "store/registry_store.h"
@@ -15,6 +16,7 @@ void SetUpList(HWND list) {
 }
 
 void FillList(HWND list) {
+    ListRedrawOff noRedraw(list);
     UniqueRegKey key;
     if (OpenSettingsKey(KEY_ENUMERATE_SUB_KEYS | KEY_QUERY_VALUE, key.put()) == ERROR_SUCCESS) {
         DWORD subKeys = 0;
@@ -75,4 +77,13 @@ void ApplyColumnWidth(HWND list) {
     RECT client = {};
     GetClientRect(list, &client);
     SendMessageA(list, LVM_SETCOLUMNWIDTH, 0, MAKELPARAM(client.right - 2, 0));
+}
+
+ListedNames::ListedNames(HWND list) {
+    char name[kItemNameSize];
+    const int count = static_cast<int>(SendMessageA(list, LVM_GETITEMCOUNT, 0, 0));
+    for (int item = 0; item < count; ++item) {
+        GetItemName(list, item, name);
+        names_.insert(name);
+    }
 }

@@ -2,6 +2,9 @@
 #pragma once
 #include <windows.h>
 
+#include <set>
+#include <string>
+
 // Item data of an item created by Add New until its name is accepted.
 constexpr LPARAM kNewEntryMarker = static_cast<LPARAM>(0xDEADBEEF);
 
@@ -17,3 +20,21 @@ int AppendListItem(HWND list, const char* text, UINT mask, LPARAM data);
 int FindListItem(HWND list, const char* text);
 // Column 0 fills the client area less 2 pixels.
 void ApplyColumnWidth(HWND list);
+
+// The names a list shows, to find one without a list search each time.
+// Names match as the list's own whole-text search matches them: without
+// regard to case.
+class ListedNames {
+public:
+    explicit ListedNames(HWND list);
+    bool Contains(const char* name) const { return names_.count(name) != 0; }
+    void Add(const char* name) { names_.insert(name); }
+
+private:
+    struct IgnoringCase {
+        bool operator()(const std::string& a, const std::string& b) const {
+            return lstrcmpiA(a.c_str(), b.c_str()) < 0;
+        }
+    };
+    std::set<std::string, IgnoringCase> names_;
+};

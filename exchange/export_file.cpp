@@ -4,6 +4,7 @@
 #include <string.h>
 
 #include "dialog/main_dialog.h"
+#include "dialog/scoped_ui.h"
 #include "exchange/section_names.h"
 #include "store/ansi_text.h"
 #include "store/handles.h"
@@ -69,8 +70,10 @@ LONG WriteExport(HKEY settingsKey, HANDLE file) {
         // The key path is the section name without the root's name.
         char keyPath[kKeyPathSize];
         BuildEntryKeyPath(name, keyPath, sizeof(keyPath));
-        for (const HookSetting& setting : kHookSettings) {
-            WriteValueLine(keyPath, setting.valueName, &out);
+        DWORD values[kHookSettingCount];
+        const unsigned read = ReadEntrySettings(keyPath, values);
+        for (int i = 0; i < kHookSettingCount; ++i) {
+            if (read & (1u << i)) WriteValueLine(kHookSettings[i].valueName, values[i], &out);
         }
     }
     WriteText(&out, "\r\n", 2);
@@ -112,11 +115,25 @@ LONG PutInPlace(const char* temp, const char* path) {
     return ERROR_SUCCESS;
 }
 
+// Writes the export beside `path` and puts it in place; ERROR_SUCCESS, or
+// the error that kept it from replacing the file (which is then untouched).
+LONG ExportTo(HKEY settingsKey, const char* path) {
+    WaitCursor wait;
+    char temp[MAX_PATH] = "";
+    UniqueFile file;
+    LONG status = CreateTempBeside(path, temp, &file);
+    if (status != ERROR_SUCCESS) return status;
+    status = WriteExport(settingsKey, file.get());
+    const LONG finished = Finish(&file);
+    if (status == ERROR_SUCCESS) status = finished;
+    if (status == ERROR_SUCCESS) status = PutInPlace(temp, path);
+    if (status != ERROR_SUCCESS) DeleteFileA(temp);
+    return status;
+}
+
 }  // namespace
 
-bool WriteValueLine(const char* keyPath, const char* valueName, ExportOutput* out) {
-    DWORD value = 0;
-    if (!ReadRegistryDword(HKEY_CURRENT_USER, keyPath, valueName, &value)) return false;
+bool WriteValueLine(const char* valueName, DWORD value, ExportOutput* out) {
     char line[48];
     const int length = snprintf(line, sizeof(line), "\"%s\"=dword:%8.8lx\r\n", valueName,
                                 static_cast<unsigned long>(value));
@@ -131,18 +148,8 @@ LONG ExportRegistryFile(HWND owner, const char* path) {
         return opened;
     }
 
-    char temp[MAX_PATH] = "";
-    UniqueFile file;
-    LONG status = CreateTempBeside(path, temp, &file);
-    const bool created = status == ERROR_SUCCESS;
-    if (status == ERROR_SUCCESS) status = WriteExport(settingsKey.get(), file.get());
-    if (file.valid()) {
-        const LONG finished = Finish(&file);
-        if (status == ERROR_SUCCESS) status = finished;
-    }
-    if (status == ERROR_SUCCESS) status = PutInPlace(temp, path);
+    const LONG status = ExportTo(settingsKey.get(), path);
     if (status != ERROR_SUCCESS) {
-        if (created) DeleteFileA(temp);
         MessageBoxA(owner, "Could not write the export file.", kAppTitle, MB_ICONERROR);
         return status;
     }

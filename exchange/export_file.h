@@ -15,7 +15,6 @@ struct ExportOutput {
 // Failures are told to the user in a box owned by `owner`.
 LONG ExportRegistryFile(HWND owner, const char* path);
 
-// The value line of one setting of the entry at `keyPath` (relative to
-// HKEY_CURRENT_USER), written only when the value is a REG_DWORD. False when
-// it was not read or not written.
-bool WriteValueLine(const char* keyPath, const char* valueName, ExportOutput* out);
+// The value line of one setting that reads as a REG_DWORD; false when it
+// was not written.
+bool WriteValueLine(const char* valueName, DWORD value, ExportOutput* out);

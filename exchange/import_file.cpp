@@ -8,6 +8,7 @@
 
 #include "dialog/app_list.h"
 #include "dialog/main_dialog.h"
+#include "dialog/scoped_ui.h"
 #include "exchange/section_names.h"
 #include "store/ansi_text.h"
 #include "store/handles.h"
@@ -21,8 +22,6 @@ constexpr DWORD kListGrowth = 0x100000;
 constexpr int kSectionCopySize = 320;
 constexpr int kValueTextSize = 20;
 constexpr size_t kMaxKeyNameLength = 255;  // the registry's limit
-
-enum class Outcome { Written, Skipped, Failed };
 
 // Every section name of the file, each ended by a NUL, the list by another.
 // Invalid when memory runs out; `count` 0 when the file has no section.
@@ -45,22 +44,22 @@ UniqueBuffer ReadSectionList(const char* path, DWORD* count) {
     return list;
 }
 
-Outcome ImportSetting(const char* section, const char* valueName, const char* path) {
+// One setting's value as the section gives it; false when the section has
+// no usable text for it.
+bool ReadSetting(const char* section, const char* valueName, const char* path, DWORD* value) {
     char key[kValueTextSize];
     snprintf(key, sizeof(key), "\"%s\"", valueName);
     char text[kValueTextSize];
     if (GetPrivateProfileStringA(section, key, nullptr, text, kValueTextSize, path) == 0) {
-        return Outcome::Skipped;
+        return false;
     }
     // "dword" alone has no digits to read: skipped like any malformed text.
     char* colon = const_cast<char*>(FindFirstChar(text, ":"));
-    if (!colon) return Outcome::Skipped;
+    if (!colon) return false;
     *colon = '\0';
-    if (lstrcmpA(text, "dword") != 0) return Outcome::Skipped;
-    const DWORD value = ParseHex(colon + 1);
-    return WriteRegistryDword(HKEY_CURRENT_USER, section + kRootNameLength, valueName, value)
-               ? Outcome::Written
-               : Outcome::Failed;
+    if (lstrcmpA(text, "dword") != 0) return false;
+    *value = ParseHex(colon + 1);
+    return true;
 }
 
 // What became of one section of the file.
@@ -70,7 +69,8 @@ struct SectionResult {
 };
 
 // Imports one section if it names an application entry.
-SectionResult ImportSection(HWND list, const char* name, const char* path, bool replace) {
+SectionResult ImportSection(HWND list, ListedNames* listed, const char* name, const char* path,
+                            bool replace) {
     char head[kSectionPrefixLength + 1];
     lstrcpynA(head, name, sizeof(head));
     if (lstrcmpiA(head, kSectionPrefix) != 0) return {false, false};
@@ -93,16 +93,40 @@ SectionResult ImportSection(HWND list, const char* name, const char* path, bool 
         if (exists != ERROR_FILE_NOT_FOUND) return {true, true};
     }
 
-    bool failed = false;
-    for (const HookSetting& setting : kHookSettings) {
-        if (ImportSetting(section, setting.valueName, path) == Outcome::Failed) failed = true;
+    DWORD values[kHookSettingCount];
+    unsigned found = 0;
+    for (int i = 0; i < kHookSettingCount; ++i) {
+        if (ReadSetting(section, kHookSettings[i].valueName, path, &values[i])) found |= 1u << i;
     }
+    // A key that cannot be opened or created fails every write of it.
+    const unsigned written = WriteEntrySettings(keyPath, values, found);
     // Listed only when something of it is stored: a name without a key
     // would show an entry the registry does not have.
-    if (TestEntryExists(keyPath) == ERROR_SUCCESS && FindListItem(list, entryName) == -1) {
+    if (!listed->Contains(entryName) &&
+        (written != 0 || TestEntryExists(keyPath) == ERROR_SUCCESS)) {
         AppendListItem(list, entryName, LVIF_TEXT, 0);
+        listed->Add(entryName);
     }
-    return {true, failed};
+    return {true, written != found};
+}
+
+struct ImportSummary {
+    bool anyEntry;   // some section names an application entry
+    bool anyFailed;  // something could not be imported
+};
+
+ImportSummary ImportSections(HWND list, const char* sections, const char* path, bool replace) {
+    WaitCursor wait;
+    ListRedrawOff noRedraw(list);
+    ListedNames listed(list);
+    ImportSummary summary = {false, false};
+    for (const char* name = sections; *name; name += strlen(name) + 1) {
+        const SectionResult result = ImportSection(list, &listed, name, path, replace);
+        summary.anyEntry = summary.anyEntry || result.namesEntry;
+        summary.anyFailed = summary.anyFailed || result.failed;
+    }
+    ApplyColumnWidth(list);
+    return summary;
 }
 
 }  // namespace
@@ -126,7 +150,9 @@ DWORD ParseHex(const char* text) {
 }
 
 bool ImportValue(const char* section, const char* valueName, const char* path) {
-    return ImportSetting(section, valueName, path) == Outcome::Written;
+    DWORD value = 0;
+    return ReadSetting(section, valueName, path, &value) &&
+           WriteRegistryDword(HKEY_CURRENT_USER, section + kRootNameLength, valueName, value);
 }
 
 void ImportRegistryFile(HWND owner, HWND list, const char* path) {
@@ -139,17 +165,10 @@ void ImportRegistryFile(HWND owner, HWND list, const char* path) {
     }
     const bool replace = MessageBoxA(owner, "Do you want to replace existing hook settings?",
                                      kAppTitle, MB_ICONWARNING | MB_YESNO) == IDYES;
-    bool anyEntry = false;
-    bool anyFailed = false;
-    for (const char* name = sections.get(); *name; name += strlen(name) + 1) {
-        const SectionResult result = ImportSection(list, name, path, replace);
-        anyEntry = anyEntry || result.namesEntry;
-        anyFailed = anyFailed || result.failed;
-    }
-    ApplyColumnWidth(list);
-    if (!anyEntry) {
+    const ImportSummary summary = ImportSections(list, sections.get(), path, replace);
+    if (!summary.anyEntry) {
         MessageBoxA(owner, "The file contains no hook settings.", kAppTitle, MB_ICONERROR);
-    } else if (anyFailed) {
+    } else if (summary.anyFailed) {
         MessageBoxA(owner, "Some hook settings could not be imported.", kAppTitle, MB_ICONERROR);
     }
 }

@@ -5,16 +5,16 @@
 #include "store/handles.h"
 #include "store/hook_settings.h"
 
-bool ReadRegistryDword(HKEY root, const char* keyPath, const char* valueName, DWORD* result) {
-    UniqueRegKey key;
-    if (RegOpenKeyExA(root, keyPath, 0, KEY_QUERY_VALUE, key.put()) != ERROR_SUCCESS) return false;
+namespace {
+
+bool QueryDword(HKEY key, const char* valueName, DWORD* result) {
     DWORD type = 0;
     DWORD size = sizeof(DWORD);
     // The registry accepts a REG_DWORD of fewer than four bytes, and the
     // hooks read it zero-extended: the bytes not stored stay 0 here.
     DWORD value = 0;
-    if (RegQueryValueExA(key.get(), valueName, nullptr, &type, reinterpret_cast<BYTE*>(&value),
-                         &size) != ERROR_SUCCESS ||
+    if (RegQueryValueExA(key, valueName, nullptr, &type, reinterpret_cast<BYTE*>(&value), &size) !=
+            ERROR_SUCCESS ||
         type != REG_DWORD) {
         return false;
     }
@@ -22,14 +22,57 @@ bool ReadRegistryDword(HKEY root, const char* keyPath, const char* valueName, DW
     return true;
 }
 
+bool SetDword(HKEY key, const char* valueName, DWORD value) {
+    return RegSetValueExA(key, valueName, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value),
+                          sizeof(value)) == ERROR_SUCCESS;
+}
+
+// Opens the key for writing, creating it (and the keys above it) if needed.
+bool OpenForWriting(HKEY root, const char* keyPath, UniqueRegKey* key) {
+    return RegOpenKeyExA(root, keyPath, 0, KEY_SET_VALUE, key->put()) == ERROR_SUCCESS ||
+           RegCreateKeyA(root, keyPath, key->put()) == ERROR_SUCCESS;
+}
+
+}  // namespace
+
+bool ReadRegistryDword(HKEY root, const char* keyPath, const char* valueName, DWORD* result) {
+    UniqueRegKey key;
+    if (RegOpenKeyExA(root, keyPath, 0, KEY_QUERY_VALUE, key.put()) != ERROR_SUCCESS) return false;
+    return QueryDword(key.get(), valueName, result);
+}
+
 bool WriteRegistryDword(HKEY root, const char* keyPath, const char* valueName, DWORD value) {
     UniqueRegKey key;
-    if (RegOpenKeyExA(root, keyPath, 0, KEY_SET_VALUE, key.put()) != ERROR_SUCCESS &&
-        RegCreateKeyA(root, keyPath, key.put()) != ERROR_SUCCESS) {
-        return false;
+    return OpenForWriting(root, keyPath, &key) && SetDword(key.get(), valueName, value);
+}
+
+unsigned ReadEntrySettings(const char* keyPath, DWORD* values) {
+    UniqueRegKey key;
+    if (RegOpenKeyExA(HKEY_CURRENT_USER, keyPath, 0, KEY_QUERY_VALUE, key.put()) != ERROR_SUCCESS) {
+        return 0;
     }
-    return RegSetValueExA(key.get(), valueName, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value),
-                          sizeof(value)) == ERROR_SUCCESS;
+    unsigned read = 0;
+    for (int i = 0; i < kHookSettingCount; ++i) {
+        if (QueryDword(key.get(), kHookSettings[i].valueName, &values[i])) read |= 1u << i;
+    }
+    return read;
+}
+
+unsigned WriteEntrySettings(const char* keyPath, const DWORD* values, unsigned which) {
+    UniqueRegKey key;
+    // One call opens the key or creates it: an import mostly adds entries,
+    // for which trying to open first would be a wasted round trip.
+    if (which == 0 || RegCreateKeyExA(HKEY_CURRENT_USER, keyPath, 0, nullptr, 0, KEY_SET_VALUE,
+                                      nullptr, key.put(), nullptr) != ERROR_SUCCESS) {
+        return 0;
+    }
+    unsigned written = 0;
+    for (int i = 0; i < kHookSettingCount; ++i) {
+        if ((which & (1u << i)) && SetDword(key.get(), kHookSettings[i].valueName, values[i])) {
+            written |= 1u << i;
+        }
+    }
+    return written;
 }
 
 void BuildEntryKeyPath(const char* name, char* path, int size) {

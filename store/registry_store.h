@@ -6,6 +6,19 @@
 bool ReadRegistryDword(HKEY root, const char* keyPath, const char* valueName, DWORD* result);
 bool WriteRegistryDword(HKEY root, const char* keyPath, const char* valueName, DWORD value);
 
+// The seven settings of one entry through one open key, for the export and
+// the import, where opening the key per value would double their time.
+// Bit i of a mask stands for row i of the hook settings table.
+//
+// Reads every setting of the entry at `keyPath` (relative to
+// HKEY_CURRENT_USER) as ReadRegistryDword would; the mask of those read,
+// their values in `values`.
+unsigned ReadEntrySettings(const char* keyPath, DWORD* values);
+// Writes the settings in `which` as WriteRegistryDword would, opening or
+// creating the key once (not at all when `which` is empty); the mask of
+// those written.
+unsigned WriteEntrySettings(const char* keyPath, const DWORD* values, unsigned which);
+
 // "Software\QBL\KMXHooks\Application_Prefs\<name>" into `path` (at most
 // `size` bytes with the terminator, cut if longer).
 void BuildEntryKeyPath(const char* name, char* path, int size);

@@ -201,6 +201,15 @@ TEST_F(ExportTest, ReplacedFileKeepsItsAttributes) {
     EXPECT_EQ((std::vector<std::string>{"settings.reg"}), folder.Names());
 }
 
+TEST_F(ExportFailureTest, CursorComesBackAfterSuccessAndFailure) {
+    const HCURSOR before = SetCursor(LoadCursorA(nullptr, IDC_CROSS));
+    EXPECT_EQ(ERROR_SUCCESS, ExportRegistryFile(nullptr, target.c_str()));
+    EXPECT_EQ(LoadCursorA(nullptr, IDC_CROSS), GetCursor());
+    EXPECT_NE(ERROR_SUCCESS, ExportRegistryFile(nullptr, folder.File("missing\\out.reg").c_str()));
+    EXPECT_EQ(LoadCursorA(nullptr, IDC_CROSS), GetCursor());
+    SetCursor(before);
+}
+
 TEST_F(ExportFailureTest, FileHeldOpenWithoutSharingKeepsItsBytes) {
     WriteFileBytes(target, "in use");
     UniqueFile held(

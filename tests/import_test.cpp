@@ -283,6 +283,57 @@ TEST_F(ImportTest, ExportImportedWithYesChangesNothing) {
     EXPECT_EQ(items, Items());
 }
 
+// What the list sees while an import appends names: the wait cursor and no
+// drawing per item. Both come back afterwards, also after failed writes.
+struct ListSpy {
+    static LRESULT CALLBACK Proc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+        if (message == WM_SETREDRAW) redraw = wParam != FALSE;
+        if (message == LVM_INSERTITEMA && !seen) {
+            seen = true;
+            cursor = GetCursor();
+            drawing = redraw;
+        }
+        return CallWindowProcA(original, window, message, wParam, lParam);
+    }
+    static inline WNDPROC original = nullptr;
+    static inline bool redraw = true;  // as the last WM_SETREDRAW left it
+    static inline bool seen = false;
+    static inline HCURSOR cursor = nullptr;
+    static inline bool drawing = true;
+};
+
+TEST_F(ImportTest, AppendsUnderTheWaitCursorWithoutDrawingThenRestoresBoth) {
+    const HCURSOR before = SetCursor(LoadCursorA(nullptr, IDC_CROSS));
+    ListSpy::original = reinterpret_cast<WNDPROC>(
+        SetWindowLongPtrA(list, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(ListSpy::Proc)));
+    Import("REGEDIT4\r\n" + Section("New", "\"use_Timer\"=dword:00000001\r\n") +
+           Section(std::string(240, 'w'), "\"use_Timer\"=dword:00000001\r\n"));
+    SetWindowLongPtrA(list, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(ListSpy::original));
+    ASSERT_TRUE(ListSpy::seen);
+    EXPECT_EQ(LoadCursorA(nullptr, IDC_WAIT), ListSpy::cursor);
+    EXPECT_FALSE(ListSpy::drawing) << "each insert would repaint the list";
+    EXPECT_EQ(LoadCursorA(nullptr, IDC_CROSS), GetCursor()) << "the cursor before comes back";
+    EXPECT_TRUE(ListSpy::redraw) << "drawing is back on";
+    if (RunningOnWine()) {  // where the long name's write fails
+        EXPECT_EQ(
+            (std::vector<std::string>{kQuestion, "Some hook settings could not be imported."}),
+            Texts());
+    }
+    SetCursor(before);
+}
+
+// The names already listed are found without regard to case, also those the
+// import itself has just appended.
+TEST_F(ImportTest, ListedNamesFoundInAnyCaseAsTheyAreAppended) {
+    CreateEntry("Zed");
+    Close();
+    Open();
+    const std::string timer = "\"use_Timer\"=dword:00000001\r\n";
+    Import("REGEDIT4\r\n" + Section("App", timer) + Section("APP", timer) + Section("zED", timer) +
+           Section("app", timer) + Section("Other", timer));
+    EXPECT_EQ((std::vector<std::string>{"Zed", "App", "Other"}), Items());
+}
+
 // Names with their NULs adding up to `total`: a long non-matching section
 // first, the entry's section last, where a cut list would lose it.
 std::string FileWithSectionNamesOf(size_t total, const std::string& entry) {
