@@ -226,6 +226,21 @@ class EndToEnd(unittest.TestCase):
         self.assertEqual(dict(ones, use_Timer=0), registry("A"))
         self.assertEqual(ones, registry("B"))
 
+    def test_click_below_the_items_saves_and_leaves_no_box_to_edit(self):
+        ones = dict.fromkeys(SEVEN, 1)
+        self.seed({"A": ones})
+        app = self.start()
+        app.click_item(0)
+        app.keys("Tab", "Tab", "space")  # clears "Use Timer updates"
+        app.click_list_space(1)
+        state = app.state()
+        self.assertEqual(-1, state["selected"])
+        self.assertEqual(["-"] * 7, state["boxes"], "no box takes an edit that nothing would save")
+        self.assertEqual(dict(ones, use_Timer=0), registry("A"), "saved as the selection went")
+        app.keys("Escape")
+        app.wait_closed()
+        self.assertEqual(dict(ones, use_Timer=0), registry("A"))
+
     def test_context_menu_greys_and_reset_then_esc_saves(self):
         self.seed({"Missing": {"use_Timer": 1}, "Two": dict.fromkeys(SEVEN, 2)})
         app = self.start()
