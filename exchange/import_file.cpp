@@ -149,12 +149,6 @@ DWORD ParseHex(const char* text) {
     }
 }
 
-bool ImportValue(const char* section, const char* valueName, const char* path) {
-    DWORD value = 0;
-    return ReadSetting(section, valueName, path, &value) &&
-           WriteRegistryDword(HKEY_CURRENT_USER, section + kRootNameLength, valueName, value);
-}
-
 void ImportRegistryFile(HWND owner, HWND list, const char* path) {
     DWORD count = 0;
     UniqueBuffer sections = ReadSectionList(path, &count);

@@ -8,8 +8,5 @@
 // the file holds nothing or some settings could not be written.
 void ImportRegistryFile(HWND owner, HWND list, const char* path);
 
-// One setting of one section, written to the entry's key; true when written.
-bool ImportValue(const char* section, const char* valueName, const char* path);
-
 // The hexadecimal digits at the start of `text`; only the last eight count.
 DWORD ParseHex(const char* text);

@@ -225,20 +225,25 @@ TEST_F(ImportTest, FailedWritesAreReportedOnceAfterTheWholeFile) {
 
 // With No, only a plain "not found" lets a section in: an entry whose key
 // cannot even be looked at is not imported over, and the user is told.
+// Gives the entry's key the access list `sddl`; false when it could not.
+bool SetEntryAccess(const char* entry, const char* sddl) {
+    UniqueRegKey key;
+    PSECURITY_DESCRIPTOR sd = nullptr;
+    const std::string path = std::string("Software\\QBL\\KMXHooks\\Application_Prefs\\") + entry;
+    if (RegOpenKeyExA(HKEY_CURRENT_USER, path.c_str(), 0, WRITE_DAC, key.put()) != ERROR_SUCCESS ||
+        !ConvertStringSecurityDescriptorToSecurityDescriptorA(sddl, SDDL_REVISION_1, &sd,
+                                                              nullptr)) {
+        return false;
+    }
+    const LONG status = RegSetKeySecurity(key.get(), DACL_SECURITY_INFORMATION, sd);
+    LocalFree(sd);
+    return status == ERROR_SUCCESS;
+}
+
 TEST_F(ImportTest, NoWithAnEntryThatCannotBeLookedAtIsReported) {
     CreateEntry("Locked");
-    {
-        UniqueRegKey key;
-        ASSERT_EQ(ERROR_SUCCESS, RegOpenKeyExA(HKEY_CURRENT_USER,
-                                               "Software\\QBL\\KMXHooks\\Application_Prefs\\Locked",
-                                               0, WRITE_DAC, key.put()));
-        // Values may be set, but not queried: the existence test is refused.
-        PSECURITY_DESCRIPTOR sd = nullptr;
-        ASSERT_TRUE(ConvertStringSecurityDescriptorToSecurityDescriptorA(
-            "D:P(A;;0x00070006;;;WD)", SDDL_REVISION_1, &sd, nullptr));
-        EXPECT_EQ(ERROR_SUCCESS, RegSetKeySecurity(key.get(), DACL_SECURITY_INFORMATION, sd));
-        LocalFree(sd);
-    }
+    // Values may be set, but not queried: the existence test is refused.
+    ASSERT_TRUE(SetEntryAccess("Locked", "D:P(A;;0x00070006;;;WD)"));
     if (TestEntryExists("Software\\QBL\\KMXHooks\\Application_Prefs\\Locked") !=
         ERROR_ACCESS_DENIED) {
         GTEST_SKIP() << "the registry does not refuse the query here";
@@ -250,16 +255,7 @@ TEST_F(ImportTest, NoWithAnEntryThatCannotBeLookedAtIsReported) {
               Texts());
     EXPECT_EQ((Values{{"use_Timer", Dword(1)}}), EntryValues("Fresh"));
     // Reading needs the query right back; the sandbox removes it afterwards.
-    {
-        UniqueRegKey key;
-        RegOpenKeyExA(HKEY_CURRENT_USER, "Software\\QBL\\KMXHooks\\Application_Prefs\\Locked", 0,
-                      WRITE_DAC, key.put());
-        PSECURITY_DESCRIPTOR sd = nullptr;
-        ConvertStringSecurityDescriptorToSecurityDescriptorA("D:(A;;KA;;;WD)", SDDL_REVISION_1, &sd,
-                                                             nullptr);
-        RegSetKeySecurity(key.get(), DACL_SECURITY_INFORMATION, sd);
-        LocalFree(sd);
-    }
+    ASSERT_TRUE(SetEntryAccess("Locked", "D:(A;;KA;;;WD)"));
     EXPECT_TRUE(EntryValues("Locked").empty()) << "not imported over";
 }
 
