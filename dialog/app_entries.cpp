@@ -63,6 +63,9 @@ void AddNewEntry() {
     // panel shows no entry while the new one is named.
     SavePanel(GetSelectedItem(g_dialog.list));
     LoadPanel(-1);
+    // The list must have the focus to edit a label; from the keyboard the
+    // menu may have been opened while another control had it.
+    SetFocus(g_dialog.list);
     SendMessageA(g_dialog.list, LVM_EDITLABELA, item, 0);
     HWND edit = reinterpret_cast<HWND>(SendMessageA(g_dialog.list, LVM_GETEDITCONTROL, 0, 0));
     if (edit) SendMessageA(edit, EM_LIMITTEXT, kMaxTypedName, 0);

@@ -22,11 +22,38 @@ bool g_loadFailed = false;
 const int kHtmlHelpAOrdinal = 14;
 const int kHelpIdCount = IDC_DEFERRAL - IDC_APPLIST + 1;
 
+// A relative name would be searched for in the program's folder and the
+// current folder before the system's.
+bool IsFullPath(const char* path) {
+    return (path[0] == '\\' && path[1] == '\\') ||
+           (path[0] != '\0' && path[1] == ':' && (path[2] == '\\' || path[2] == '/'));
+}
+
+// The platform's control from the system folder only: a bare name would
+// load a file of that name planted in the program's folder (a download
+// folder, say) or in the current folder.
+HMODULE LoadSystemControl() {
+    // Systems that know LOAD_LIBRARY_SEARCH_SYSTEM32 export AddDllDirectory
+    // (Windows 8, and 7 with its update); older ones fail the flag.
+    if (GetProcAddress(GetModuleHandleA("kernel32.dll"), "AddDllDirectory")) {
+        return LoadLibraryExA("hhctrl.ocx", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
+    }
+    char path[MAX_PATH];
+    const char kFile[] = "\\hhctrl.ocx";
+    const UINT length = GetSystemDirectoryA(path, MAX_PATH);
+    if (length == 0 || length + sizeof(kFile) > MAX_PATH) return nullptr;
+    lstrcpynA(path + length, kFile, MAX_PATH - static_cast<int>(length));
+    return LoadLibraryExA(path, nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
+}
+
 HWND CallHtmlHelp(HWND caller, LPCSTR file, UINT command, DWORD_PTR data) {
     if (!g_helpModule && !g_loadFailed) {
         char path[MAX_PATH];
-        if (FindHtmlHelpControl(path)) g_helpModule = LoadLibraryA(path);
-        if (!g_helpModule) g_helpModule = LoadLibraryA("hhctrl.ocx");
+        if (FindHtmlHelpControl(path) && IsFullPath(path)) {
+            // The control's own folder is searched for what it needs.
+            g_helpModule = LoadLibraryExA(path, nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
+        }
+        if (!g_helpModule) g_helpModule = LoadSystemControl();
         if (!g_helpModule) {
             g_loadFailed = true;
             return nullptr;
@@ -54,13 +81,23 @@ int FindHtmlHelpControl(char* path) {
         return 0;
     }
     // One byte is kept back for the terminator a stored string may lack.
+    char stored[MAX_PATH];
     DWORD size = MAX_PATH - 1;
-    if (RegQueryValueExA(key.get(), "", nullptr, nullptr, reinterpret_cast<BYTE*>(path), &size) !=
-        ERROR_SUCCESS) {
+    DWORD type = REG_NONE;
+    if (RegQueryValueExA(key.get(), "", nullptr, &type, reinterpret_cast<BYTE*>(stored), &size) !=
+            ERROR_SUCCESS ||
+        (type != REG_SZ && type != REG_EXPAND_SZ)) {
         return 0;
     }
-    path[size] = '\0';
-    return 1;
+    stored[size] = '\0';
+    if (type == REG_SZ) {
+        lstrcpynA(path, stored, MAX_PATH);
+        return 1;
+    }
+    // Such as "%SystemRoot%\System32\hhctrl.ocx"; the result counts its
+    // terminator, and one that does not fit is no path.
+    const DWORD expanded = ExpandEnvironmentStringsA(stored, path, MAX_PATH);
+    return expanded != 0 && expanded <= MAX_PATH ? 1 : 0;
 }
 
 void ShowControlHelp(const HELPINFO* help) {

@@ -6,6 +6,6 @@
 // list and the check boxes show nothing.
 void ShowControlHelp(const HELPINFO* help);
 
-// The HTML Help control's file as the registry names it, into a buffer of
-// MAX_PATH bytes; 1 when found.
+// The HTML Help control's file as the registry names it (expanded when
+// stored expandable), into a buffer of MAX_PATH bytes; 1 when found.
 int FindHtmlHelpControl(char* path);

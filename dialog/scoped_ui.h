@@ -22,7 +22,9 @@ public:
     explicit ListRedrawOff(HWND list) : list_(list) { SendMessageA(list_, WM_SETREDRAW, FALSE, 0); }
     ~ListRedrawOff() {
         SendMessageA(list_, WM_SETREDRAW, TRUE, 0);
-        InvalidateRect(list_, nullptr, TRUE);
+        // InvalidateRect would leave the border unpainted.
+        RedrawWindow(list_, nullptr, nullptr,
+                     RDW_ERASE | RDW_FRAME | RDW_INVALIDATE | RDW_ALLCHILDREN);
     }
     ListRedrawOff(const ListRedrawOff&) = delete;
     ListRedrawOff& operator=(const ListRedrawOff&) = delete;

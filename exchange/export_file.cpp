@@ -5,6 +5,7 @@
 
 #include "dialog/main_dialog.h"
 #include "dialog/scoped_ui.h"
+#include "exchange/put_in_place.h"
 #include "exchange/section_names.h"
 #include "store/ansi_text.h"
 #include "store/handles.h"
@@ -13,42 +14,12 @@
 
 namespace {
 
-// The error of the call that just failed; some failures (a short write)
-// leave none behind, and a failure must never read as success.
-LONG LastFailure() {
-    const DWORD error = GetLastError();
-    return error != ERROR_SUCCESS ? static_cast<LONG>(error) : ERROR_WRITE_FAULT;
-}
-
 bool WriteText(ExportOutput* out, const char* text, int length) {
     DWORD written = 0;
     const bool ok = WriteFile(out->file, text, static_cast<DWORD>(length), &written, nullptr) &&
                     written == static_cast<DWORD>(length);
     if (!ok && out->error == ERROR_SUCCESS) out->error = LastFailure();
     return ok;
-}
-
-// Creates a new file beside `path` to write the export into, so that a
-// failed export never touches the file already at the path. The name is
-// built here, bounded: a folder too long for it is a failure, not a cut name.
-LONG CreateTempBeside(const char* path, char* temp, UniqueFile* file) {
-    const char* slash = FindLastChar(path, "\\/");
-    const int folderLength = slash ? static_cast<int>(slash - path) + 1 : 0;
-    DWORD unique = GetTickCount() ^ (GetCurrentProcessId() << 16);
-    for (int attempt = 0; attempt < 100; ++attempt, ++unique) {
-        const int length = snprintf(temp, MAX_PATH, "%.*skmx%04lx.tmp", folderLength, path,
-                                    static_cast<unsigned long>(unique & 0xFFFF));
-        if (length < 0 || length >= MAX_PATH) return ERROR_FILENAME_EXCED_RANGE;
-        HANDLE h = CreateFileA(temp, GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL,
-                               nullptr);
-        if (h != INVALID_HANDLE_VALUE) {
-            *file = UniqueFile(h);
-            return ERROR_SUCCESS;
-        }
-        const DWORD error = GetLastError();
-        if (error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS) return LastFailure();
-    }
-    return ERROR_FILE_EXISTS;
 }
 
 // Writes the whole file to an open handle: ERROR_SUCCESS, or the error that
@@ -80,54 +51,19 @@ LONG WriteExport(HKEY settingsKey, HANDLE file) {
     return out.error;
 }
 
-// Everything written reaches the disk, and the close succeeds, before the
-// file may replace the one the user chose.
-LONG Finish(UniqueFile* file) {
-    LONG status = FlushFileBuffers(file->get()) ? ERROR_SUCCESS : LastFailure();
-    if (!CloseHandle(file->release()) && status == ERROR_SUCCESS) status = LastFailure();
-    return status;
-}
-
-// The finished export takes the place of the file at `path`.
-LONG PutInPlace(const char* temp, const char* path) {
-    const DWORD attributes = GetFileAttributesA(path);
-    if (attributes == INVALID_FILE_ATTRIBUTES) {
-        return MoveFileExA(temp, path, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)
-                   ? ERROR_SUCCESS
-                   : LastFailure();
-    }
-    // Windows refuses to replace a read-only file; say so the same way
-    // wherever the program runs.
-    if (attributes & FILE_ATTRIBUTE_READONLY) return ERROR_ACCESS_DENIED;
-    // A file another program holds open cannot be replaced. Asked first:
-    // Wine's ReplaceFile, refused, leaves a stray empty file beside it.
-    UniqueFile probe(CreateFileA(path, GENERIC_READ | DELETE,
-                                 FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                 OPEN_EXISTING, 0, nullptr));
-    if (!probe.valid()) return LastFailure();
-    probe.reset();
-    // ReplaceFile keeps the chosen file's ACL, owner, attributes and
-    // streams, where a rename would put a plain new file in its place.
-    if (!ReplaceFileA(path, temp, nullptr, 0, nullptr, nullptr)) return LastFailure();
-    // Wine's ReplaceFile drops the attributes (hidden, for one); Windows
-    // keeps them, so this changes nothing there.
-    if (GetFileAttributesA(path) != attributes) SetFileAttributesA(path, attributes);
-    return ERROR_SUCCESS;
-}
-
 // Writes the export beside `path` and puts it in place; ERROR_SUCCESS, or
 // the error that kept it from replacing the file (which is then untouched).
 LONG ExportTo(HKEY settingsKey, const char* path) {
     WaitCursor wait;
     char temp[MAX_PATH] = "";
     UniqueFile file;
-    LONG status = CreateTempBeside(path, temp, &file);
+    LONG status = CreateFileBeside(path, temp, &file);
     if (status != ERROR_SUCCESS) return status;
     status = WriteExport(settingsKey, file.get());
-    const LONG finished = Finish(&file);
+    const LONG finished = FinishFile(&file);
     if (status == ERROR_SUCCESS) status = finished;
-    if (status == ERROR_SUCCESS) status = PutInPlace(temp, path);
-    if (status != ERROR_SUCCESS) DeleteFileA(temp);
+    if (status == ERROR_SUCCESS) return PutInPlace(temp, path);
+    DeleteFileA(temp);
     return status;
 }
 

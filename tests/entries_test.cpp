@@ -105,6 +105,31 @@ TEST_F(EntriesTest, AcceptedEntryTrimmedAndSavedWhenDialogCloses) {
     EXPECT_FALSE(EntryExists("   spaced . name  "));
 }
 
+// The list view edits a label only while it has the focus, and from the
+// keyboard the menu may come while another control has it.
+struct EditFocusSpy {
+    static LRESULT CALLBACK Proc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+        if (message == LVM_EDITLABELA) focusAtEdit = GetFocus();
+        return CallWindowProcA(original, window, message, wParam, lParam);
+    }
+    static inline WNDPROC original = nullptr;
+    static inline HWND focusAtEdit = nullptr;
+};
+
+TEST_F(EntriesTest, ListHasTheFocusWhenTheLabelEditStarts) {
+    Open();
+    SetFocus(GetDlgItem(dialog, IDCANCEL));
+    EditFocusSpy::original = reinterpret_cast<WNDPROC>(
+        SetWindowLongPtrA(list, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(EditFocusSpy::Proc)));
+    Command(IDM_ADDNEW);
+    SetWindowLongPtrA(list, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(EditFocusSpy::original));
+    EXPECT_EQ(list, EditFocusSpy::focusAtEdit);
+    ASSERT_NE(nullptr, Editor());
+    Type("Focused");
+    Key(Editor(), VK_RETURN);
+    EXPECT_EQ((std::vector<std::string>{"Focused"}), Items());
+}
+
 TEST_F(EntriesTest, TypedNameIsLimitedToHundredCharacters) {
     Open();
     AddNamed(std::string(120, 'n'));

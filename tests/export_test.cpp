@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "exchange/export_file.h"
+#include "exchange/put_in_place.h"
 #include "store/handles.h"
 #include "support/message_boxes.h"
 #include "support/registry_sandbox.h"
@@ -190,13 +191,14 @@ TEST_F(ExportFailureTest, FolderTooLongForTheTemporaryNameFailsCleanly) {
     RemoveDirectoryA(deep.c_str());
 }
 
-TEST_F(ExportTest, ReplacedFileKeepsItsAttributes) {
+TEST_F(ExportTest, ReplacedFileKeepsItsAttributesAndIsMarkedForBackup) {
     WriteFileBytes(target, "old");
-    ASSERT_TRUE(SetFileAttributesA(target.c_str(), FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_ARCHIVE));
+    ASSERT_TRUE(SetFileAttributesA(target.c_str(), FILE_ATTRIBUTE_HIDDEN));
     CreateEntryWith("A", {1});
     EXPECT_EQ(Golden({{"A", {{"use_GetUpdateRect", 1}}}}), Export());
-    EXPECT_TRUE(GetFileAttributesA(target.c_str()) & FILE_ATTRIBUTE_HIDDEN)
-        << "a hidden backup stays hidden";
+    EXPECT_EQ(static_cast<DWORD>(FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_ARCHIVE),
+              GetFileAttributesA(target.c_str()))
+        << "a hidden file stays hidden; its new content awaits the next backup";
     SetFileAttributesA(target.c_str(), FILE_ATTRIBUTE_NORMAL);
     EXPECT_EQ((std::vector<std::string>{"settings.reg"}), folder.Names());
 }
@@ -255,5 +257,93 @@ TEST_F(ExportTest, PlatformRegeditImportsTheSameValues) {
               imported["Software\\QBL\\KMXHooks\\Application_Prefs\\Big Values\\use_GetUpdateRect"]
                   .data[0]);
 }
+
+}  // namespace
+
+namespace {
+
+// Windows' ReplaceFile can fail half-way: the stand-ins below leave the
+// files exactly as its documentation says for each failure, and the export
+// must still leave the new file or the old one at the path, never neither.
+struct ReplaceCall {
+    std::string replaced, replacement, backup;
+    DWORD flags;
+};
+std::vector<ReplaceCall> g_replaceCalls;
+
+void Record(LPCSTR replaced, LPCSTR replacement, LPCSTR backup, DWORD flags) {
+    g_replaceCalls.push_back({replaced, replacement, backup ? backup : "", flags});
+}
+
+// ERROR_UNABLE_TO_MOVE_REPLACEMENT_2: the old file has moved to the backup
+// name, the new one is still under its own.
+BOOL WINAPI MovesTheOldFileAsideAndFails(LPCSTR replaced, LPCSTR replacement, LPCSTR backup,
+                                         DWORD flags, LPVOID, LPVOID) {
+    Record(replaced, replacement, backup, flags);
+    if (backup) MoveFileA(replaced, backup);
+    SetLastError(ERROR_UNABLE_TO_MOVE_REPLACEMENT_2);
+    return FALSE;
+}
+
+// ERROR_UNABLE_TO_MOVE_REPLACEMENT with a backup name: both keep their names.
+BOOL WINAPI LeavesBothAndFails(LPCSTR replaced, LPCSTR replacement, LPCSTR backup, DWORD flags,
+                               LPVOID, LPVOID) {
+    Record(replaced, replacement, backup, flags);
+    SetLastError(ERROR_UNABLE_TO_MOVE_REPLACEMENT);
+    return FALSE;
+}
+
+// A scanner holds the fresh file for a moment.
+BOOL WINAPI BusyTwiceThenReplaces(LPCSTR replaced, LPCSTR replacement, LPCSTR backup, DWORD flags,
+                                  LPVOID exclude, LPVOID reserved) {
+    Record(replaced, replacement, backup, flags);
+    if (g_replaceCalls.size() <= 2) {
+        SetLastError(ERROR_SHARING_VIOLATION);
+        return FALSE;
+    }
+    return ReplaceFileA(replaced, replacement, backup, flags, exclude, reserved);
+}
+
+class HalfDoneReplaceTest : public ExportTest,
+                            public ::testing::WithParamInterface<ReplaceFileProc> {
+protected:
+    void SetUp() override {
+        g_replaceCalls.clear();
+        g_replaceFile = GetParam();
+        CreateEntryWith("A", {1});
+        WriteFileBytes(target, "the user's old file");
+    }
+    void TearDown() override { g_replaceFile = ReplaceFileA; }
+};
+
+TEST_P(HalfDoneReplaceTest, PathHoldsTheNewFileOrTheOldOneAndNothingIsLeftBeside) {
+    const LONG status = ExportRegistryFile(nullptr, target.c_str());
+    const std::string bytes = ReadFileBytes(target);
+    if (GetParam() == BusyTwiceThenReplaces) {
+        EXPECT_EQ(ERROR_SUCCESS, status);
+        EXPECT_EQ(Golden({{"A", {{"use_GetUpdateRect", 1}}}}), bytes);
+        EXPECT_TRUE(boxes.shown().empty());
+        EXPECT_EQ(3u, g_replaceCalls.size()) << "tried again while the file was busy";
+    } else {
+        EXPECT_NE(ERROR_SUCCESS, status);
+        EXPECT_EQ("the user's old file", bytes);
+        ASSERT_EQ(1u, boxes.shown().size());
+        EXPECT_EQ("Could not write the export file.", boxes.shown()[0].text);
+        EXPECT_EQ(1u, g_replaceCalls.size()) << "no retry of a failure that is not a busy file";
+    }
+    EXPECT_EQ((std::vector<std::string>{"settings.reg"}), folder.Names())
+        << "no temporary or backup file left";
+    ASSERT_FALSE(g_replaceCalls.empty());
+    const ReplaceCall& call = g_replaceCalls[0];
+    EXPECT_EQ(target, call.replaced);
+    EXPECT_EQ(folder.path() + "\\", call.backup.substr(0, folder.path().size() + 1))
+        << "a backup name beside the file: without one a failure can leave the path empty";
+    EXPECT_NE(call.backup, call.replacement);
+    EXPECT_EQ(static_cast<DWORD>(REPLACEFILE_IGNORE_MERGE_ERRORS), call.flags);
+}
+
+INSTANTIATE_TEST_SUITE_P(AsWindowsDocumentsThem, HalfDoneReplaceTest,
+                         ::testing::Values(MovesTheOldFileAsideAndFails, LeavesBothAndFails,
+                                           BusyTwiceThenReplaces));
 
 }  // namespace

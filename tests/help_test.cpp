@@ -8,6 +8,7 @@
 #include "support/dialog_harness.h"
 #include "support/help_control.h"
 #include "support/programs.h"
+#include "support/temp_folder.h"
 
 namespace {
 
@@ -209,6 +210,58 @@ TEST_F(HelpTest, PlatformControlOnWineShowsNothingSoOwnPopupAppears) {
     ASSERT_NE(nullptr, FallbackPopup());
     EXPECT_EQ(StringOf(IDC_RBUTTONUP), PopupText());
     EXPECT_NE(nullptr, GetModuleHandleA("hhctrl.ocx"));
+}
+
+// The registry may name the control with an expandable path.
+TEST_F(HelpTest, ExpandableRegistryPathIsExpanded) {
+    const std::string folder = BesideTests("");
+    SetEnvironmentVariableA("KMX_HELP_FOLDER", folder.substr(0, folder.size() - 1).c_str());
+    help->PointAt("%KMX_HELP_FOLDER%\\hhstandin.dll", REG_EXPAND_SZ);
+    StandInReturns(dialog);
+    RequestHelp(IDC_TIMER);
+    EXPECT_EQ(1, StandInCalls());
+    SetEnvironmentVariableA("KMX_HELP_FOLDER", nullptr);
+}
+
+// Run from a download folder, a file named like the control beside the
+// program (or in the current folder) must never run inside it. The test
+// program is copied into such a folder and run there; Wine is told to
+// prefer files over its own built-in control, as Windows always does.
+TEST_F(HelpTest, ControlPlantedBesideTheProgramOrInTheCurrentFolderIsNeverLoaded) {
+    if (!InFreshProcess()) {
+        TempFolder downloads;
+        const std::string current = downloads.File("current");
+        ASSERT_TRUE(CreateDirectoryA(current.c_str(), nullptr));
+        const std::string standIn = BesideTests("hhstandin.dll");
+        ASSERT_TRUE(CopyFileA(standIn.c_str(), downloads.File("hhctrl.ocx").c_str(), FALSE));
+        ASSERT_TRUE(CopyFileA(standIn.c_str(), (current + "\\hhctrl.ocx").c_str(), FALSE));
+        char self[MAX_PATH];
+        GetModuleFileNameA(nullptr, self, MAX_PATH);
+        const std::string copy = downloads.File("kmx_tests.exe");
+        ASSERT_TRUE(CopyFileA(self, copy.c_str(), FALSE));
+        char overrides[512] = "";
+        GetEnvironmentVariableA("WINEDLLOVERRIDES", overrides, sizeof(overrides));
+        const std::string before = overrides;
+        const std::string preferFiles = (before.empty() ? "" : before + ";") + "hhctrl.ocx=n,b";
+        SetEnvironmentVariableA("WINEDLLOVERRIDES", preferFiles.c_str());
+        char folderBefore[MAX_PATH];
+        GetCurrentDirectoryA(MAX_PATH, folderBefore);
+        SetCurrentDirectoryA(current.c_str());
+        EXPECT_EQ(0, RunCurrentTestInFreshProcess(copy));
+        SetCurrentDirectoryA(folderBefore);
+        SetEnvironmentVariableA("WINEDLLOVERRIDES", before.c_str());
+        return;
+    }
+    help->Forget();  // the registry names no control: the platform's is looked for
+    RequestHelp(IDC_TIMER);
+    HMODULE loaded = GetModuleHandleA("hhctrl.ocx");
+    ASSERT_NE(nullptr, loaded) << "the system's control is loaded";
+    char file[MAX_PATH] = "";
+    GetModuleFileNameA(loaded, file, MAX_PATH);
+    char system[MAX_PATH] = "";
+    const UINT length = GetSystemDirectoryA(system, MAX_PATH);
+    EXPECT_EQ(0, lstrcmpiA(std::string(file).substr(0, length).c_str(), system))
+        << file << " is not the system's";
 }
 
 }  // namespace

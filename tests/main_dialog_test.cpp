@@ -3,6 +3,7 @@
 
 #include <algorithm>
 
+#include "dialog/app_list.h"
 #include "dialog/dialog_state.h"
 #include "dialog/main_dialog.h"
 #include "res/resource.h"
@@ -50,6 +51,54 @@ TEST_F(MainDialogTest, ListsEntriesInEnumerationOrder) {
     EXPECT_EQ(ExpectedColumnWidth(), ColumnWidth());
     EXPECT_EQ(-1, Selected());
     EXPECT_TRUE(boxes.shown().empty()) << "no warning without the server";
+}
+
+// What the list sees of its drawing while it is filled: no repaint per item,
+// drawing back on afterwards, and one repaint that includes its border.
+struct RedrawSpy {
+    static LRESULT CALLBACK Proc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+        if (message == WM_SETREDRAW) events.push_back(wParam ? "drawing on" : "drawing off");
+        if (message == LVM_INSERTITEMA && (events.empty() || events.back() != "insert")) {
+            events.push_back("insert");
+        }
+        if (message == WM_NCPAINT) events.push_back("border painted");
+        return CallWindowProcA(original, window, message, wParam, lParam);
+    }
+    // Catches the list as the dialog creates it, before its start-up fill.
+    static LRESULT CALLBACK Cbt(int code, WPARAM wParam, LPARAM lParam) {
+        char name[32] = "";
+        if (code == HCBT_CREATEWND && !original &&
+            GetClassNameA(reinterpret_cast<HWND>(wParam), name, sizeof(name)) &&
+            lstrcmpiA(name, WC_LISTVIEWA) == 0) {
+            original = reinterpret_cast<WNDPROC>(SetWindowLongPtrA(
+                reinterpret_cast<HWND>(wParam), GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(Proc)));
+        }
+        return CallNextHookEx(nullptr, code, wParam, lParam);
+    }
+    static inline WNDPROC original = nullptr;
+    static inline std::vector<std::string> events;
+};
+
+TEST_F(MainDialogTest, FilledWithoutDrawingThenRepaintedWithItsBorder) {
+    CreateEntry("A");
+    CreateEntry("B");
+    HHOOK hook = SetWindowsHookExA(WH_CBT, RedrawSpy::Cbt, nullptr, GetCurrentThreadId());
+    Open();
+    UnhookWindowsHookEx(hook);
+    ASSERT_NE(nullptr, RedrawSpy::original);
+    ASSERT_GE(RedrawSpy::events.size(), 3u);
+    EXPECT_EQ((std::vector<std::string>{"drawing off", "insert", "drawing on"}),
+              std::vector<std::string>(RedrawSpy::events.begin(), RedrawSpy::events.begin() + 3))
+        << "at start-up";
+
+    // Filled again while it is on the screen, as an import appends to it.
+    UpdateWindow(list);
+    RedrawSpy::events.clear();
+    FillList(list);
+    UpdateWindow(list);
+    EXPECT_EQ((std::vector<std::string>{"drawing off", "insert", "drawing on", "border painted"}),
+              RedrawSpy::events);
+    EXPECT_EQ((std::vector<std::string>{"A", "B", "A", "B"}), Items());
 }
 
 TEST_F(MainDialogTest, EmptyOrAbsentSettingsKeyGivesEmptyList) {

@@ -274,6 +274,24 @@ TEST_F(ResourcesTest, ManifestAsksForCommonControlsSixOfItsOwnArchitecture) {
     EXPECT_NE(std::string::npos, manifest.find(">true</dpiAware>"));
 }
 
+// Without a requested level Windows redirects the 32-bit program's writes to
+// protected folders into the user's VirtualStore and reports success.
+TEST_F(ResourcesTest, ManifestRunsAsInvokerOnTheWindowsVersionsItKnows) {
+    const std::vector<BYTE> bytes = Resource(RT_MANIFEST, 1);
+    const std::string manifest(bytes.begin(), bytes.end());
+    EXPECT_NE(std::string::npos,
+              manifest.find("<requestedExecutionLevel level=\"asInvoker\" uiAccess=\"false\"/>"));
+    EXPECT_NE(std::string::npos,
+              manifest.find("<trustInfo xmlns=\"urn:schemas-microsoft-com:asm.v3\">"));
+    for (const char* id :
+         {"35138b9a-5d96-4fbd-8e2d-a2440225f93a", "4a2f28e3-53b9-4441-ba9c-d69d4a4a6e38",
+          "1f676c76-80e1-4239-95bb-83d0f6d0da78", "8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a"}) {
+        EXPECT_NE(std::string::npos,
+                  manifest.find(std::string("<supportedOS Id=\"{") + id + "}\"/>"))
+            << id;
+    }
+}
+
 // The shipped program is built for the architecture its tests run on, as a
 // GUI program.
 TEST_F(ResourcesTest, ProgramIsAGuiProgramOfThisArchitecture) {

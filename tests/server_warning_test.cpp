@@ -1,51 +1,88 @@
 // The start-up warning when the remote-desktop server runs. The server's
-// mutex is global, so these tests run alone.
+// mutex name is shared by every process, so these tests run alone.
 #include <gtest/gtest.h>
 
+#include <string>
+
+#include "dialog/server_check.h"
 #include "store/handles.h"
 #include "support/dialog_harness.h"
-#include "support/programs.h"
 
 namespace {
 
-class ServerWarningTest : public DialogTest {};
+const char kServerMutex[] = "Dravik_Win32_Instance_Mutex";
+const char kWarning[] = "Brevant server is currently running! Changes to settings may not apply.";
 
-TEST_F(ServerWarningTest, ShownOnceBeforeTheDialogWhenServerMutexExists) {
-    // The program keeps the server's mutex for the rest of the process, so
-    // this case has a process of its own.
-    if (!InFreshProcess()) {
-        EXPECT_EQ(0, RunCurrentTestInFreshProcess());
-        return;
+class ServerWarningTest : public DialogTest {
+protected:
+    void TearDown() override {
+        DialogTest::TearDown();
+        g_openMutex = OpenMutexA;
     }
-    UniqueHandle server(CreateMutexA(nullptr, TRUE, "Dravik_Win32_Instance_Mutex"));
+    void ExpectWarnedOnceBeforeTheDialog() {
+        ASSERT_EQ(1u, boxes.shown().size());
+        const ShownBox& box = boxes.shown()[0];
+        EXPECT_EQ(kWarning, box.text);
+        EXPECT_EQ("KMX Hooks Manager", box.caption);
+        EXPECT_EQ(static_cast<UINT>(MB_ICONWARNING | MB_OK), box.style);
+        EXPECT_EQ(dialog, box.owner);
+        EXPECT_FALSE(box.ownerVisible) << "the box comes before the dialog";
+    }
+    // Stand-ins for OpenMutexA: what a user's session sees of a server
+    // running elsewhere. They answer only for the server's names.
+    static HANDLE WINAPI OnlyGlobal(DWORD, BOOL, LPCSTR name) {
+        if (std::string(name) == std::string("Global\\") + kServerMutex) {
+            return CreateEventA(nullptr, FALSE, FALSE, nullptr);  // any handle will do
+        }
+        SetLastError(ERROR_FILE_NOT_FOUND);
+        return nullptr;
+    }
+    static HANDLE WINAPI Refused(DWORD, BOOL, LPCSTR name) {
+        SetLastError(std::string(name) == kServerMutex ? ERROR_ACCESS_DENIED
+                                                       : ERROR_FILE_NOT_FOUND);
+        return nullptr;
+    }
+};
+
+// The server is usually restarted to pick up new settings: with the dialog
+// still open, its new instance must find no mutex left by the check.
+TEST_F(ServerWarningTest, ServerRestartedWhileTheDialogIsOpenStartsCleanly) {
+    UniqueHandle server(CreateMutexA(nullptr, TRUE, kServerMutex));
     ASSERT_TRUE(server.valid());
     CreateEntry("A");
     Open();
-    ASSERT_EQ(1u, boxes.shown().size());
-    const ShownBox& box = boxes.shown()[0];
-    EXPECT_EQ("Brevant server is currently running! Changes to settings may not apply.", box.text);
-    EXPECT_EQ("KMX Hooks Manager", box.caption);
-    EXPECT_EQ(static_cast<UINT>(MB_ICONWARNING | MB_OK), box.style);
-    EXPECT_EQ(dialog, box.owner);
-    EXPECT_FALSE(box.ownerVisible) << "the box comes before the dialog";
-    // Start-up went on after the box: the list is filled.
-    EXPECT_EQ((std::vector<std::string>{"A"}), Items());
+    ExpectWarnedOnceBeforeTheDialog();
+    EXPECT_EQ((std::vector<std::string>{"A"}), Items()) << "start-up went on after the box";
 
-    // The server goes away; the handle the check found keeps its mutex.
     server.reset();
-    UniqueHandle still(OpenMutexA(SYNCHRONIZE, FALSE, "Dravik_Win32_Instance_Mutex"));
-    EXPECT_TRUE(still.valid()) << "the program closed the handle it found";
+    UniqueHandle restarted(CreateMutexA(nullptr, TRUE, kServerMutex));
+    ASSERT_TRUE(restarted.valid());
+    EXPECT_NE(static_cast<DWORD>(ERROR_ALREADY_EXISTS), GetLastError())
+        << "the dialog still holds the old server's mutex";
 }
 
-TEST_F(ServerWarningTest, NotShownWhenOnlyASimilarNameExists) {
+TEST_F(ServerWarningTest, ServerInAnotherSessionOrLockedAwayIsFound) {
+    g_openMutex = OnlyGlobal;
+    Open();
+    ExpectWarnedOnceBeforeTheDialog();
+    Close();
+    boxes.Clear();
+    g_openMutex = Refused;
+    Open();
+    ExpectWarnedOnceBeforeTheDialog();
+}
+
+TEST_F(ServerWarningTest, NoWarningAndNoMutexLeftWhenTheServerIsAbsent) {
     // Mutex names are case-sensitive.
     UniqueHandle other(CreateMutexA(nullptr, TRUE, "dravik_win32_instance_mutex"));
     Open();
     EXPECT_TRUE(boxes.shown().empty());
-    Close();
-    // The check leaves no mutex of its own behind.
-    UniqueHandle probe(CreateMutexA(nullptr, FALSE, "Dravik_Win32_Instance_Mutex"));
-    EXPECT_NE(static_cast<DWORD>(ERROR_ALREADY_EXISTS), GetLastError());
+    // Looked for while the dialog is open: the check made none of its own.
+    for (const std::string& name :
+         {std::string(kServerMutex), "Global\\" + std::string(kServerMutex)}) {
+        UniqueHandle probe(OpenMutexA(SYNCHRONIZE, FALSE, name.c_str()));
+        EXPECT_FALSE(probe.valid()) << name;
+    }
 }
 
 }  // namespace

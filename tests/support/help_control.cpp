@@ -20,11 +20,11 @@ HelpControlSandbox::HelpControlSandbox() {
 
 HelpControlSandbox::~HelpControlSandbox() { RegOverridePredefKey(HKEY_CLASSES_ROOT, nullptr); }
 
-void HelpControlSandbox::PointAt(const std::string& path) {
+void HelpControlSandbox::PointAt(const std::string& path, DWORD type) {
     UniqueRegKey key;
     ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyA(HKEY_CLASSES_ROOT, kClsidKey, key.put()));
     ASSERT_EQ(ERROR_SUCCESS,
-              RegSetValueExA(key.get(), "", 0, REG_SZ, reinterpret_cast<const BYTE*>(path.c_str()),
+              RegSetValueExA(key.get(), "", 0, type, reinterpret_cast<const BYTE*>(path.c_str()),
                              static_cast<DWORD>(path.size() + 1)));
 }
 

@@ -14,8 +14,8 @@ public:
     HelpControlSandbox(const HelpControlSandbox&) = delete;
     HelpControlSandbox& operator=(const HelpControlSandbox&) = delete;
 
-    void PointAt(const std::string& path);  // the control's file
-    void Forget();                          // no CLSID key at all
+    void PointAt(const std::string& path, DWORD type = REG_SZ);  // the control's file
+    void Forget();                                               // no CLSID key at all
 };
 
 // A file next to the test program.

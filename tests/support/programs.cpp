@@ -36,14 +36,14 @@ int RunProgram(const std::string& commandLine) {
 
 bool InFreshProcess() { return GetEnvironmentVariableA(kFreshProcessVariable, nullptr, 0) != 0; }
 
-int RunCurrentTestInFreshProcess() {
+int RunCurrentTestInFreshProcess(const std::string& program) {
     const ::testing::TestInfo* test = ::testing::UnitTest::GetInstance()->current_test_info();
     char self[MAX_PATH];
     GetModuleFileNameA(nullptr, self, MAX_PATH);
     SetEnvironmentVariableA(kFreshProcessVariable, "1");
     const int code =
-        RunProgram("\"" + std::string(self) + "\" --gtest_filter=" + test->test_suite_name() + "." +
-                   test->name());
+        RunProgram("\"" + (program.empty() ? std::string(self) : program) +
+                   "\" --gtest_filter=" + test->test_suite_name() + "." + test->name());
     SetEnvironmentVariableA(kFreshProcessVariable, nullptr);
     return code;
 }

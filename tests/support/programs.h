@@ -11,5 +11,6 @@ int RunProgram(const std::string& commandLine);
 // its body in a new instance of the test program, filtered to itself.
 // True in that instance.
 bool InFreshProcess();
-// Runs the current test in a fresh process; its exit code (0 when it passed).
-int RunCurrentTestInFreshProcess();
+// Runs the current test in a fresh process, of `program` when given (a copy
+// of the test program elsewhere); its exit code (0 when it passed).
+int RunCurrentTestInFreshProcess(const std::string& program = "");
