@@ -35,14 +35,22 @@ void SelectFocusedItem() {
     LoadPanel(-1);
 }
 
-// `text` without its leading and trailing blanks, cut to `size` bytes.
-void TrimBlanks(const char* text, char* name, size_t size) {
-    while (*text == ' ' || *text == '\t') ++text;
-    size_t length = strlen(text);
-    // A trail byte of a double-byte character is never a blank (0x20 or
-    // 0x09), so trimming from the end cannot split a character.
-    while (length > 0 && (text[length - 1] == ' ' || text[length - 1] == '\t')) --length;
-    snprintf(name, size, "%.*s", static_cast<int>(length), text);
+bool IsBlank(char c) { return c == ' ' || c == '\t'; }
+
+// `text` without its leading and trailing blanks into `name` (`size` bytes);
+// false, with nothing cut, when it does not fit. Where the code page is
+// UTF-8 the 100 characters the editor allows can take 400 bytes.
+bool TrimBlanks(const char* text, char* name, size_t size) {
+    while (IsBlank(*text)) ++text;
+    const char* end = text;
+    for (const char* p = text; *p; p = CharNextA(p)) {
+        if (!IsBlank(*p)) end = CharNextA(p);
+    }
+    const size_t length = static_cast<size_t>(end - text);
+    if (length >= size) return false;
+    memcpy(name, text, length);
+    name[length] = '\0';
+    return true;
 }
 
 void RemoveItem(int item) {
@@ -96,8 +104,11 @@ void OnEndLabelEdit(const NMLVDISPINFOA* info) {
     // The profile reader that imports trims section names, and no file name
     // ends in a blank: leading and trailing blanks are never part of a name.
     char name[kItemNameSize] = "";
-    const bool typed = info->item.pszText != nullptr;
-    if (typed) TrimBlanks(info->item.pszText, name, sizeof(name));
+    bool typed = info->item.pszText != nullptr;
+    if (typed && !TrimBlanks(info->item.pszText, name, sizeof(name))) {
+        MessageBoxA(g_dialog.window, "Application name is too long.", kAppTitle, MB_ICONERROR);
+        typed = false;
+    }
     if (typed && ValidateEntryName(name)) {
         ResetPanel(info->item.iItem);
         if (strcmp(name, info->item.pszText) == 0) {
@@ -132,10 +143,13 @@ void DeleteEntry(int item, bool skipConfirmation) {
             return;
         }
     }
-    const LONG status = DeleteEntryKey(name);
+    const LPARAM data = GetItemData(g_dialog.list, item);
+    // A name that cannot name its key would delete another key, or none.
+    const LONG status = data == kUnreachableEntry ? ERROR_INVALID_NAME : DeleteEntryKey(name);
     // An accepted entry that was never saved has no key yet: removing just
-    // its item is the deletion the user asked for.
-    if (status == ERROR_SUCCESS || status == ERROR_FILE_NOT_FOUND) {
+    // its item is the deletion the user asked for. For any other entry a
+    // missing key is a deletion that did not happen.
+    if (status == ERROR_SUCCESS || (status == ERROR_FILE_NOT_FOUND && data == kUnsavedEntry)) {
         RemoveItem(item);
         return;
     }

@@ -26,12 +26,13 @@ void FillList(HWND list) {
         }
         char name[kEnumNameSize];
         for (DWORD index = 0;; ++index) {
-            const LONG status = EnumerateEntry(key.get(), index, name);
+            bool reachable = true;
+            const LONG status = EnumerateEntry(key.get(), index, name, &reachable);
             // A name too long for the buffer (possible in a double-byte code
             // page) is skipped; the entries after it are still listed.
             if (status == ERROR_MORE_DATA) continue;
             if (status != ERROR_SUCCESS) break;
-            AppendListItem(list, name, LVIF_TEXT, 0);
+            AppendListItem(list, name, LVIF_TEXT | LVIF_PARAM, reachable ? 0 : kUnreachableEntry);
         }
     }
     ApplyColumnWidth(list);
@@ -51,8 +52,26 @@ int GetItemName(HWND list, int item, char* name) {
     lvi.iSubItem = 0;
     lvi.pszText = name;
     lvi.cchTextMax = kItemNameSize;
-    return static_cast<int>(
-        SendMessageA(list, LVM_GETITEMTEXTA, item, reinterpret_cast<LPARAM>(&lvi)));
+    SendMessageA(list, LVM_GETITEMTEXTA, item, reinterpret_cast<LPARAM>(&lvi));
+    // A text that fills the buffer comes back without a terminator.
+    name[kItemNameSize - 1] = '\0';
+    return lstrlenA(name);
+}
+
+LPARAM GetItemData(HWND list, int item) {
+    LVITEMA lvi = {};
+    lvi.mask = LVIF_PARAM;
+    lvi.iItem = item;
+    return SendMessageA(list, LVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&lvi)) ? lvi.lParam : 0;
+}
+
+void SetItemData(HWND list, int item, LPARAM data) {
+    LVITEMA lvi = {};
+    lvi.mask = LVIF_PARAM;
+    lvi.iItem = item;
+    lvi.iSubItem = 0;
+    lvi.lParam = data;
+    SendMessageA(list, LVM_SETITEMA, 0, reinterpret_cast<LPARAM>(&lvi));
 }
 
 int AppendListItem(HWND list, const char* text, UINT mask, LPARAM data) {

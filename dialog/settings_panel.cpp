@@ -20,6 +20,9 @@ void SetCheckBox(int controlId, DWORD value) {
 
 void LoadPanel(int item) {
     char path[kKeyPathSize] = "";
+    // With nothing selected no entry is shown, whatever the registry holds;
+    // nor for a name that would read another key than its own.
+    const bool shown = item != -1 && GetItemData(g_dialog.list, item) != kUnreachableEntry;
     if (item != -1) {
         char name[kItemNameSize];
         if (GetItemName(g_dialog.list, item, name) == 0) return;
@@ -27,9 +30,8 @@ void LoadPanel(int item) {
     }
     for (int i = 0; i < kHookSettingCount; ++i) {
         const HookSetting& setting = kHookSettings[i];
-        // With nothing selected no entry is shown, whatever the registry holds.
         DWORD value = 0;
-        if (item == -1 || !ReadRegistryDword(HKEY_CURRENT_USER, path, setting.valueName, &value)) {
+        if (!shown || !ReadRegistryDword(HKEY_CURRENT_USER, path, setting.valueName, &value)) {
             value = kMissingValue;
         }
         SetCheckBox(setting.checkBoxId, value);
@@ -40,8 +42,12 @@ void LoadPanel(int item) {
 void SavePanel(int item) {
     char name[kItemNameSize];
     if (GetItemName(g_dialog.list, item, name) == 0) return;
+    // Such a name would create a key of another name.
+    const LPARAM data = GetItemData(g_dialog.list, item);
+    if (data == kUnreachableEntry) return;
     char path[kKeyPathSize];
     BuildEntryKeyPath(name, path, sizeof(path));
+    bool wrote = false;
     for (int i = 0; i < kHookSettingCount; ++i) {
         const HookSetting& setting = kHookSettings[i];
         HWND box = GetDlgItem(g_dialog.window, setting.checkBoxId);
@@ -53,18 +59,20 @@ void SavePanel(int item) {
             // What was written is what the registry now holds: a later save
             // of the same panel does not write it again.
             g_dialog.loaded[i] = state;
+            wrote = true;
         }
     }
+    // The write created the new entry's key.
+    if (wrote && data == kUnsavedEntry) SetItemData(g_dialog.list, item, 0);
 }
 
 void ResetPanel(int item) {
     if (item == -1) return;
-    LVITEMA lvi = {};
-    lvi.mask = LVIF_PARAM;
-    lvi.iItem = item;
-    lvi.iSubItem = 0;
-    lvi.lParam = 0;
-    SendMessageA(g_dialog.list, LVM_SETITEMA, 0, reinterpret_cast<LPARAM>(&lvi));
+    const LPARAM data = GetItemData(g_dialog.list, item);
+    // No save can write the defaults of a name that names no key.
+    if (data == kUnreachableEntry) return;
+    // The new entry's name is accepted: its label is no longer editable.
+    if (data == kNewEntryMarker) SetItemData(g_dialog.list, item, kUnsavedEntry);
     for (const HookSetting& setting : kHookSettings) {
         SetCheckBox(setting.checkBoxId, setting.resetDefault);
     }

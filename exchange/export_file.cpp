@@ -3,6 +3,8 @@
 #include <stdio.h>
 #include <string.h>
 
+#include <string>
+
 #include "dialog/main_dialog.h"
 #include "dialog/scoped_ui.h"
 #include "exchange/put_in_place.h"
@@ -24,16 +26,24 @@ bool WriteText(ExportOutput* out, const char* text, int length) {
 
 // Writes the whole file to an open handle: ERROR_SUCCESS, or the error that
 // keeps it from being a complete export.
-LONG WriteExport(HKEY settingsKey, HANDLE file) {
+// Entries whose names this system's code page cannot hold are left out:
+// their names, as the code page shows them, go to `leftOut`, a line each.
+LONG WriteExport(HKEY settingsKey, HANDLE file, std::string* leftOut) {
     ExportOutput out = {file, ERROR_SUCCESS};
     WriteText(&out, "REGEDIT4\r\n", 10);
     char name[kEnumNameSize];
     for (DWORD index = 0;; ++index) {
-        const LONG status = EnumerateEntry(settingsKey, index, name);
+        bool reachable = true;
+        const LONG status = EnumerateEntry(settingsKey, index, name, &reachable);
         if (status == ERROR_NO_MORE_ITEMS) break;
         // Any other answer (such as a name too long for the buffer) would
         // leave entries out of the backup.
         if (status != ERROR_SUCCESS) return status;
+        // Its section would name another key, and hold none of its values.
+        if (!reachable) {
+            *leftOut += std::string("\r\n") + name;
+            continue;
+        }
         char section[336];
         const int length =
             snprintf(section, sizeof(section), "\r\n[%s%s]\r\n", kSectionPrefix, name);
@@ -53,13 +63,13 @@ LONG WriteExport(HKEY settingsKey, HANDLE file) {
 
 // Writes the export beside `path` and puts it in place; ERROR_SUCCESS, or
 // the error that kept it from replacing the file (which is then untouched).
-LONG ExportTo(HKEY settingsKey, const char* path) {
+LONG ExportTo(HKEY settingsKey, const char* path, std::string* leftOut) {
     WaitCursor wait;
     char temp[MAX_PATH] = "";
     UniqueFile file;
     LONG status = CreateFileBeside(path, temp, &file);
     if (status != ERROR_SUCCESS) return status;
-    status = WriteExport(settingsKey, file.get());
+    status = WriteExport(settingsKey, file.get(), leftOut);
     const LONG finished = FinishFile(&file);
     if (status == ERROR_SUCCESS) status = finished;
     if (status == ERROR_SUCCESS) return PutInPlace(temp, path);
@@ -79,15 +89,27 @@ bool WriteValueLine(const char* valueName, DWORD value, ExportOutput* out) {
 LONG ExportRegistryFile(HWND owner, const char* path) {
     UniqueRegKey settingsKey;
     const LONG opened = OpenSettingsKey(KEY_ENUMERATE_SUB_KEYS, settingsKey.put());
-    if (opened != ERROR_SUCCESS) {
+    if (opened == ERROR_FILE_NOT_FOUND) {
         MessageBoxA(owner, "There are no hook settings to export.", kAppTitle, MB_ICONERROR);
         return opened;
     }
+    if (opened != ERROR_SUCCESS) {
+        MessageBoxA(owner, "Could not read the hook settings.", kAppTitle, MB_ICONERROR);
+        return opened;
+    }
 
-    const LONG status = ExportTo(settingsKey.get(), path);
+    std::string leftOut;
+    const LONG status = ExportTo(settingsKey.get(), path, &leftOut);
     if (status != ERROR_SUCCESS) {
         MessageBoxA(owner, "Could not write the export file.", kAppTitle, MB_ICONERROR);
         return status;
+    }
+    if (!leftOut.empty()) {
+        const std::string text =
+            "These entries were not exported: their names cannot be written in this system's "
+            "code page.\r\n" +
+            leftOut;
+        MessageBoxA(owner, text.c_str(), kAppTitle, MB_ICONWARNING);
     }
     return RegCloseKey(settingsKey.release());
 }

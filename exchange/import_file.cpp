@@ -149,7 +149,26 @@ DWORD ParseHex(const char* text) {
     }
 }
 
+namespace {
+
+// The profile reader takes a file it cannot open for one without sections;
+// asked first, so that the user hears the real cause.
+bool Unreadable(const char* path) {
+    UniqueFile file(CreateFileA(path, GENERIC_READ,
+                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                OPEN_EXISTING, 0, nullptr));
+    if (file.valid()) return false;
+    const DWORD error = GetLastError();
+    return error != ERROR_FILE_NOT_FOUND && error != ERROR_PATH_NOT_FOUND;
+}
+
+}  // namespace
+
 void ImportRegistryFile(HWND owner, HWND list, const char* path) {
+    if (Unreadable(path)) {
+        MessageBoxA(owner, "Could not read the import file.", kAppTitle, MB_ICONERROR);
+        return;
+    }
     DWORD count = 0;
     UniqueBuffer sections = ReadSectionList(path, &count);
     if (!sections.valid()) return;

@@ -23,5 +23,7 @@ constexpr DWORD kMissingValue = 0xFFFFFFFF;
 
 // Limits of the data model.
 constexpr int kEnumNameSize = 261;  // entry name as enumerated, with terminator
-constexpr int kItemNameSize = 260;  // entry name read back from the list
-constexpr int kKeyPathSize = 320;   // settings key path, backslash, entry name
+// An entry name read back from the list: as large as the enumeration
+// buffer, or a listed name of 260 bytes would lose its terminator.
+constexpr int kItemNameSize = kEnumNameSize;
+constexpr int kKeyPathSize = 320;  // settings key path, backslash, entry name

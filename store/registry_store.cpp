@@ -7,6 +7,8 @@
 
 namespace {
 
+constexpr int kMaxKeyNameChars = 255;  // the registry's limit
+
 bool QueryDword(HKEY key, const char* valueName, DWORD* result) {
     DWORD type = 0;
     DWORD size = sizeof(DWORD);
@@ -31,6 +33,26 @@ bool SetDword(HKEY key, const char* valueName, DWORD value) {
 bool OpenForWriting(HKEY root, const char* keyPath, UniqueRegKey* key) {
     return RegOpenKeyExA(root, keyPath, 0, KEY_SET_VALUE, key->put()) == ERROR_SUCCESS ||
            RegCreateKeyA(root, keyPath, key->put()) == ERROR_SUCCESS;
+}
+
+// The same index enumerated in Unicode, and whether every character of that
+// name has its own form in the ANSI code page (no default character, no
+// best-fit letter standing in for it).
+bool NameFitsCodePage(HKEY settingsKey, DWORD index) {
+    // In UTF-8 every character has its bytes; the call also refuses the
+    // default-character test there.
+    if (GetACP() == CP_UTF8) return true;
+    WCHAR wide[kMaxKeyNameChars + 1];
+    DWORD length = kMaxKeyNameChars + 1;
+    if (RegEnumKeyExW(settingsKey, index, wide, &length, nullptr, nullptr, nullptr, nullptr) !=
+        ERROR_SUCCESS) {
+        return true;  // nothing better known: as the ANSI name says
+    }
+    char narrow[kMaxKeyNameChars * 4 + 1];
+    BOOL usedDefault = FALSE;
+    return WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide, -1, narrow, sizeof(narrow),
+                               nullptr, &usedDefault) != 0 &&
+           !usedDefault;
 }
 
 }  // namespace
@@ -84,8 +106,10 @@ LONG OpenSettingsKey(REGSAM access, HKEY* key) {
     return RegOpenKeyExA(HKEY_CURRENT_USER, kSettingsKeyPath, 0, access, key);
 }
 
-LONG EnumerateEntry(HKEY settingsKey, DWORD index, char* name) {
-    return RegEnumKeyA(settingsKey, index, name, kEnumNameSize);
+LONG EnumerateEntry(HKEY settingsKey, DWORD index, char* name, bool* reachable) {
+    const LONG status = RegEnumKeyA(settingsKey, index, name, kEnumNameSize);
+    if (reachable && status == ERROR_SUCCESS) *reachable = NameFitsCodePage(settingsKey, index);
+    return status;
 }
 
 LONG DeleteEntryKey(const char* name) {

@@ -27,8 +27,11 @@ void BuildEntryKeyPath(const char* name, char* path, int size);
 LONG OpenSettingsKey(REGSAM access, HKEY* key);
 
 // The entry at `index` of an open settings key into a buffer of
-// kEnumNameSize bytes; RegEnumKeyA's status.
-LONG EnumerateEntry(HKEY settingsKey, DWORD index, char* name);
+// kEnumNameSize bytes; RegEnumKeyA's status. `reachable`, when asked for,
+// tells whether the name can name the key: one created by a Unicode program
+// may hold characters this system's code page cannot, which come back as
+// '?' and open no key (or another one).
+LONG EnumerateEntry(HKEY settingsKey, DWORD index, char* name, bool* reachable = nullptr);
 
 // RegDeleteKeyA of the entry's key; 0 on success.
 LONG DeleteEntryKey(const char* name);

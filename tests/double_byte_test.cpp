@@ -6,11 +6,15 @@
 #include <windows.h>
 #include <gtest/gtest.h>
 
+#include <string.h>
+
 #include <string>
 
+#include "dialog/app_list.h"
 #include "exchange/export_file.h"
 #include "exchange/import_file.h"
 #include "res/resource.h"
+#include "store/hook_settings.h"
 #include "support/dialog_harness.h"
 #include "support/temp_folder.h"
 
@@ -80,6 +84,43 @@ TEST_F(DoubleByteTest, ExportToAPathJudgedByItsCharacters) {
         "REGEDIT4\r\n\r\n[" + kPrefix + name + "]\r\n\"use_GetUpdateRect\"=dword:00000001\r\n\r\n",
         ReadFileBytes(target));
     EXPECT_EQ((std::vector<std::string>{kHyo + ".reg"}), folder.Names()) << "no stray file";
+}
+
+// 130 characters of two bytes fill the 260 bytes a listed name may have:
+// read back from the list, such a name must still end where it ends.
+TEST_F(DoubleByteTest, NameOfTheFullListedLengthReachesItsOwnEntry) {
+    std::string name;
+    for (int i = 0; i < 130; ++i) name += kKo;
+    ASSERT_EQ(260u, name.size());
+    CreateEntryWith(name, {1, 1, 1, 1, 1, 1, 1});
+    CreateEntry("B");
+    Open();
+    const int item = Items()[0] == name ? 0 : 1;
+    ASSERT_EQ(name, Items()[item]);
+    // Whatever follows the buffer is never part of the name.
+    char read[kItemNameSize + 40];
+    memset(read, 'x', sizeof(read));
+    EXPECT_EQ(260, GetItemName(list, item, read));
+    EXPECT_EQ(name, std::string(read, strnlen(read, sizeof(read))));
+    Select(item);
+    EXPECT_EQ(std::vector<int>(7, 1), Panel()) << "its values are loaded";
+    Click(IDC_TIMER);
+    Select(1 - item);
+    EXPECT_EQ(Dword(0), EntryValues(name)["use_Timer"]) << "the change is saved to it";
+
+    const std::string target = folder.File("out.reg");
+    EXPECT_EQ(ERROR_SUCCESS, ExportRegistryFile(dialog, target.c_str()));
+    EXPECT_NE(std::string::npos, ReadFileBytes(target).find(
+                                     "[" + kPrefix + name +
+                                     "]\r\n\"use_GetUpdateRect\"=dword:00000001\r\n\"use_Timer\"="
+                                     "dword:00000000\r\n"));
+
+    Select(item);
+    boxes.Answer(IDYES);
+    Command(IDM_DELETE);
+    EXPECT_FALSE(EntryExists(name)) << "its key is deleted";
+    EXPECT_EQ((std::vector<std::string>{"B"}), Items());
+    EXPECT_EQ((std::vector<std::string>{"B"}), EntryNames()) << "and no other";
 }
 
 // 141 characters of two bytes are 282 bytes: more than the 261 an entry

@@ -75,12 +75,13 @@ TEST_F(EntriesTest, AcceptedNameGetsDefaultsWhichReachTheRegistryOnSave) {
     EXPECT_EQ(nullptr, Editor());
     EXPECT_TRUE(boxes.shown().empty());
     EXPECT_EQ((std::vector<std::string>{"Alpha", "My App 2.exe"}), Items());
-    EXPECT_EQ(0, ItemData(1));
+    EXPECT_EQ(kUnsavedEntry, ItemData(1)) << "accepted: no longer editable, not yet saved";
     EXPECT_EQ(kDefaults, Panel());
     EXPECT_FALSE(EntryExists("My App 2.exe")) << "nothing is written until the panel is saved";
 
     Select(0);
     EXPECT_EQ(DefaultValues(), EntryValues("My App 2.exe"));
+    EXPECT_EQ(0, ItemData(1));
     EXPECT_EQ(Dword(1), EntryValues("Alpha")["use_Timer"]);
 }
 
@@ -309,6 +310,86 @@ TEST_F(EntriesTest, DeletingAnAcceptedButUnsavedEntryRemovesItsItem) {
     Close();
     EXPECT_FALSE(EntryExists("Fresh")) << "no save brings the deleted entry back";
     EXPECT_EQ((std::vector<std::string>{"A"}), EntryNames());
+}
+
+// Where the code page is UTF-8, the hundred characters the editor allows can
+// take 400 bytes; the name arrives as the list view would deliver it.
+TEST_F(EntriesTest, NameLongerInBytesThanTheDataModelHoldsIsRefusedNotCut) {
+    Open();
+    std::string utf8;
+    for (int i = 0; i < 100; ++i) utf8 += "\xE8\xA1\xA8";  // 表, three bytes in UTF-8
+    LVITEMA item = {};
+    item.mask = LVIF_TEXT | LVIF_PARAM;
+    item.iItem = 0;
+    item.pszText = const_cast<char*>("");
+    item.lParam = kNewEntryMarker;
+    ASSERT_EQ(0, SendMessageA(list, LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&item)));
+    NMLVDISPINFOA end = {};
+    end.hdr.hwndFrom = list;
+    end.hdr.idFrom = IDC_APPLIST;
+    end.hdr.code = LVN_ENDLABELEDITA;
+    end.item.iItem = 0;
+    end.item.pszText = &utf8[0];
+    SendMessageA(dialog, WM_NOTIFY, IDC_APPLIST, reinterpret_cast<LPARAM>(&end));
+    EXPECT_EQ((std::vector<std::string>{"Application name is too long."}), Texts());
+    EXPECT_EQ(static_cast<UINT>(MB_ICONERROR | MB_OK), boxes.shown()[0].style);
+    EXPECT_TRUE(Items().empty()) << "the item goes, as for any refused name";
+    EXPECT_EQ(FALSE, GetWindowLongPtrA(dialog, DWLP_MSGRESULT));
+    Close();
+    EXPECT_TRUE(EntryNames().empty());
+}
+
+// Only an entry that Add New made and no save has stored may lack its key:
+// for any other, "not found" is a deletion that did not happen.
+TEST_F(EntriesTest, EntryWhoseKeyIsGoneIsKeptAndReported) {
+    CreateEntry("Gone");
+    Open();
+    RegDeleteKeyA(HKEY_CURRENT_USER, "Software\\QBL\\KMXHooks\\Application_Prefs\\Gone");
+    Select(0);
+    SetShift(true);
+    Command(IDM_DELETE);
+    EXPECT_EQ((std::vector<std::string>{"Could not delete Gone KMX Hook Settings."}), Texts());
+    EXPECT_EQ((std::vector<std::string>{"Gone"}), Items());
+}
+
+// An entry made by a Unicode program, with characters this code page
+// cannot hold: the list shows it with '?' in their place, and that name
+// opens no key, or another entry's.
+TEST_F(EntriesTest, NameTheCodePageCannotHoldNeverActsOnAnotherKey) {
+    const std::wstring wideName = L"\x041F\x0440\x043E\x0433.exe";  // Cyrillic
+    BOOL lossy = FALSE;
+    char narrow[64];
+    WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wideName.c_str(), -1, narrow, sizeof(narrow),
+                        nullptr, &lossy);
+    if (!lossy) GTEST_SKIP() << "this code page holds the name";
+    const std::wstring path = L"Software\\QBL\\KMXHooks\\Application_Prefs\\" + wideName;
+    HKEY key = nullptr;
+    ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyW(HKEY_CURRENT_USER, path.c_str(), &key));
+    const DWORD one = 1;
+    RegSetValueExW(key, L"use_Timer", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&one), 4);
+    RegCloseKey(key);
+    CreateEntryWith("Plain", {0, 0, 0, 0, 0, 0, 0});
+    Open();
+    ASSERT_EQ(2u, Items().size());
+    const int item = Items()[0] == "Plain" ? 1 : 0;
+    const std::string shown = Items()[item];
+    EXPECT_NE(std::string::npos, shown.find('?')) << shown;
+
+    Select(item);
+    EXPECT_EQ(kNoEntry, Panel()) << "no values shown for it";
+    Command(IDM_RESET);
+    EXPECT_EQ(kNoEntry, Panel()) << "nothing to reset";
+    Select(1 - item);  // saves nothing for it
+    Select(item);
+    SetShift(true);
+    Command(IDM_DELETE);
+    EXPECT_EQ((std::vector<std::string>{"Could not delete " + shown + " KMX Hook Settings."}),
+              Texts());
+    EXPECT_EQ(2u, Items().size()) << "the entry stays listed";
+    Close();
+    EXPECT_FALSE(EntryExists(shown)) << "no entry created under the shown name";
+    EXPECT_EQ(ERROR_SUCCESS, RegOpenKeyW(HKEY_CURRENT_USER, path.c_str(), &key)) << "nor deleted";
+    RegCloseKey(key);
 }
 
 TEST_F(EntriesTest, FailedDeletionIsReportedAndChangesNothing) {

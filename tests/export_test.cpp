@@ -1,5 +1,7 @@
 // The REGEDIT4 export, byte for byte, and what happens when it cannot be
 // written.
+#include <windows.h>
+#include <sddl.h>
 #include <gtest/gtest.h>
 
 #include <string>
@@ -136,6 +138,57 @@ TEST_F(ExportTest, AbsentSettingsKeyWritesNoFileAndSaysSo) {
     const std::string fresh = folder.File("fresh.reg");
     ExportRegistryFile(nullptr, fresh.c_str());
     EXPECT_FALSE(FileExists(fresh));
+}
+
+// An entry made by a Unicode program whose name this code page cannot hold:
+// its section would name another key and hold none of its values.
+TEST_F(ExportTest, EntriesWhoseNamesTheCodePageCannotHoldAreLeftOutAndNamed) {
+    const std::wstring path = L"Software\\QBL\\KMXHooks\\Application_Prefs\\\x041F\x0440.exe";
+    HKEY key = nullptr;
+    ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyW(HKEY_CURRENT_USER, path.c_str(), &key));
+    RegCloseKey(key);
+    CreateEntryWith("A", {1});
+    const std::vector<std::string> names = EntryNames();
+    ASSERT_EQ(2u, names.size());
+    const std::string shown = names[0] == "A" ? names[1] : names[0];
+    if (shown.find('?') == std::string::npos) GTEST_SKIP() << "this code page holds the name";
+    EXPECT_EQ(ERROR_SUCCESS, ExportRegistryFile(nullptr, target.c_str()));
+    EXPECT_EQ(Golden({{"A", {{"use_GetUpdateRect", 1}}}}), ReadFileBytes(target));
+    ASSERT_EQ(1u, boxes.shown().size());
+    EXPECT_EQ(
+        "These entries were not exported: their names cannot be written in this system's "
+        "code page.\r\n\r\n" +
+            shown,
+        boxes.shown()[0].text);
+    EXPECT_EQ(static_cast<UINT>(MB_ICONWARNING | MB_OK), boxes.shown()[0].style);
+}
+
+// Gives the settings key the access list `sddl`; false when it could not.
+bool SetSettingsAccess(const char* sddl) {
+    UniqueRegKey key;
+    PSECURITY_DESCRIPTOR sd = nullptr;
+    if (RegOpenKeyExA(HKEY_CURRENT_USER, "Software\\QBL\\KMXHooks\\Application_Prefs", 0, WRITE_DAC,
+                      key.put()) != ERROR_SUCCESS ||
+        !ConvertStringSecurityDescriptorToSecurityDescriptorA(sddl, SDDL_REVISION_1, &sd,
+                                                              nullptr)) {
+        return false;
+    }
+    const LONG status = RegSetKeySecurity(key.get(), DACL_SECURITY_INFORMATION, sd);
+    LocalFree(sd);
+    return status == ERROR_SUCCESS;
+}
+
+TEST_F(ExportTest, SettingsThatCannotBeReadAreNotCalledAbsent) {
+    CreateEntryWith("A", {1});
+    WriteFileBytes(target, "old bytes");
+    // Everything but listing the entries.
+    ASSERT_TRUE(SetSettingsAccess("D:P(A;;0x000F0037;;;WD)"));
+    const LONG status = ExportRegistryFile(nullptr, target.c_str());
+    ASSERT_TRUE(SetSettingsAccess("D:(A;;KA;;;WD)"));
+    if (status == ERROR_SUCCESS) GTEST_SKIP() << "the registry does not refuse the listing here";
+    ASSERT_EQ(1u, boxes.shown().size());
+    EXPECT_EQ("Could not read the hook settings.", boxes.shown()[0].text);
+    EXPECT_EQ("old bytes", ReadFileBytes(target));
 }
 
 class ExportFailureTest : public ExportTest {

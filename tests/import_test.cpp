@@ -208,18 +208,32 @@ TEST_F(ImportTest, FileWithoutSectionsIsReported) {
     EXPECT_TRUE(Items().empty());
 }
 
+TEST_F(ImportTest, FileThatCannotBeReadIsNotCalledEmpty) {
+    WriteFileBytes(file, "REGEDIT4\r\n" + Section("App", "\"use_Timer\"=dword:00000001\r\n"));
+    UniqueFile held(CreateFileA(file.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+    ASSERT_TRUE(held.valid());
+    ImportRegistryFile(dialog, list, file.c_str());
+    EXPECT_EQ((std::vector<std::string>{"Could not read the import file."}), Texts())
+        << "asked nothing";
+    EXPECT_EQ(static_cast<UINT>(MB_ICONERROR | MB_OK), boxes.shown()[0].style);
+    EXPECT_FALSE(EntryExists("App"));
+}
+
 TEST_F(ImportTest, FailedWritesAreReportedOnceAfterTheWholeFile) {
     // Wine's registry refuses key paths of more than 260 characters, which
     // an entry name of 240 gives; Windows takes them.
     if (!RunningOnWine()) GTEST_SKIP() << "needs a registry write that fails";
     const std::string tooLong(240, 'w');
-    Import("REGEDIT4\r\n" + Section(tooLong, "\"use_Timer\"=dword:00000001\r\n") +
+    // Two values: a store that failed only the first of them would pass.
+    Import("REGEDIT4\r\n" +
+           Section(tooLong, "\"use_Timer\"=dword:00000001\r\n\"use_Deferral\"=dword:00000000\r\n") +
            Section(std::string(241, 'x'), "\"use_Timer\"=dword:00000001\r\n") +
            Section("Fine", "\"use_Timer\"=dword:00000001\r\n"));
     EXPECT_EQ((std::vector<std::string>{kQuestion, "Some hook settings could not be imported."}),
               Texts());
     EXPECT_EQ(static_cast<UINT>(MB_ICONERROR | MB_OK), boxes.shown()[1].style);
     EXPECT_EQ((Values{{"use_Timer", Dword(1)}}), EntryValues("Fine")) << "the rest is imported";
+    EXPECT_FALSE(EntryExists(tooLong)) << "neither value";
     EXPECT_EQ((std::vector<std::string>{"Fine"}), Items()) << "no item for a name nothing stored";
 }
 
