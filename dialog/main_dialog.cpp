@@ -1,6 +1,7 @@
 #include "dialog/main_dialog.h"
 
 #include <commctrl.h>
+#include <windowsx.h>
 
 #include "dialog/app_entries.h"
 #include "dialog/app_list.h"
@@ -56,11 +57,43 @@ INT_PTR OnDestroy(HWND, WPARAM, LPARAM) {
 
 // ---- the application list's notifications ----
 
+void ShowContextMenuAt(POINT at) {
+    TrackPopupMenu(g_dialog.contextMenu, TPM_LEFTALIGN | TPM_TOPALIGN | TPM_LEFTBUTTON, at.x, at.y,
+                   0, g_dialog.window, nullptr);
+}
+
 void ShowContextMenu() {
     POINT cursor = {};
     GetCursorPos(&cursor);
-    TrackPopupMenu(g_dialog.contextMenu, TPM_LEFTALIGN | TPM_TOPALIGN | TPM_LEFTBUTTON, cursor.x,
-                   cursor.y, 0, g_dialog.window, nullptr);
+    ShowContextMenuAt(cursor);
+}
+
+// Where a menu asked for from the keyboard opens: below the selected item's
+// label, or at the list's top-left corner when nothing is selected (or the
+// item is scrolled out of sight).
+POINT KeyboardMenuPoint() {
+    RECT client = {};
+    GetClientRect(g_dialog.list, &client);
+    POINT at = {client.left, client.top};
+    const int selected = GetSelectedItem(g_dialog.list);
+    RECT label = {};
+    label.left = LVIR_LABEL;
+    if (selected != -1 &&
+        SendMessageA(g_dialog.list, LVM_GETITEMRECT, selected, reinterpret_cast<LPARAM>(&label))) {
+        const POINT corner = {label.left, label.bottom};
+        if (PtInRect(&client, corner)) at = corner;
+    }
+    ClientToScreen(g_dialog.list, &at);
+    return at;
+}
+
+// Shift+F10 and the Menu key on the list. A right click has shown the menu
+// already, through NM_RCLICK; its WM_CONTEXTMENU is left alone.
+INT_PTR OnContextMenu(HWND, WPARAM wParam, LPARAM lParam) {
+    const bool fromKeyboard = GET_X_LPARAM(lParam) == -1 && GET_Y_LPARAM(lParam) == -1;
+    if (reinterpret_cast<HWND>(wParam) != g_dialog.list || !fromKeyboard) return FALSE;
+    ShowContextMenuAt(KeyboardMenuPoint());
+    return TRUE;
 }
 
 void listview_notify(const NMHDR* header) {
@@ -177,6 +210,7 @@ const MessageRoute kMessages[] = {
     {WM_HELP, OnHelp},
     {WM_INITMENUPOPUP, OnInitMenuPopup},
     {WM_COMMAND, OnCommand},
+    {WM_CONTEXTMENU, OnContextMenu},
 };
 
 }  // namespace

@@ -145,6 +145,65 @@ TEST_F(MainDialogTest, ContextMenuGreysByListState) {
     DestroyMenu(other);
 }
 
+// Every context menu shown: where its window opened and whether Delete was
+// grey. Each is closed again as soon as it waits for input.
+struct MenuSpy {
+    static LRESULT CALLBACK Hook(int code, WPARAM wParam, LPARAM lParam) {
+        const CWPSTRUCT* message = reinterpret_cast<const CWPSTRUCT*>(lParam);
+        if (code == HC_ACTION && message->message == WM_ENTERIDLE && message->wParam == MSGF_MENU) {
+            RECT menu = {};
+            GetWindowRect(reinterpret_cast<HWND>(message->lParam), &menu);
+            const bool grey =
+                GetMenuState(g_dialog.contextMenu, IDM_DELETE, MF_BYCOMMAND) & MF_GRAYED;
+            shown.push_back({{menu.left, menu.top}, grey});
+            EndMenu();
+        }
+        return CallNextHookEx(nullptr, code, wParam, lParam);
+    }
+    struct Shown {
+        POINT at;
+        bool deleteGrey;
+    };
+    static inline std::vector<Shown> shown;
+};
+
+TEST_F(MainDialogTest, KeyboardOpensTheContextMenuAtTheSelectionOrTheListCorner) {
+    CreateEntry("A");
+    CreateEntry("B");
+    Open();
+    HHOOK hook = SetWindowsHookExA(WH_CALLWNDPROC, MenuSpy::Hook, nullptr, GetCurrentThreadId());
+    const LPARAM keyboard = MAKELPARAM(-1, -1);
+    const WPARAM fromList = reinterpret_cast<WPARAM>(list);
+
+    EXPECT_EQ(TRUE, MainDialogProc(dialog, WM_CONTEXTMENU, fromList, keyboard));
+    POINT corner = {0, 0};
+    ClientToScreen(list, &corner);
+    Select(1);
+    EXPECT_EQ(TRUE, MainDialogProc(dialog, WM_CONTEXTMENU, fromList, keyboard));
+    RECT label = {};
+    label.left = LVIR_LABEL;
+    SendMessageA(list, LVM_GETITEMRECT, 1, reinterpret_cast<LPARAM>(&label));
+    POINT below = {label.left, label.bottom};
+    ClientToScreen(list, &below);
+    // The right click showed its menu through NM_RCLICK; its WM_CONTEXTMENU
+    // shows none. Nor does the key on another control.
+    EXPECT_EQ(FALSE,
+              MainDialogProc(dialog, WM_CONTEXTMENU, fromList, MAKELPARAM(below.x, below.y)));
+    EXPECT_EQ(FALSE,
+              MainDialogProc(dialog, WM_CONTEXTMENU,
+                             reinterpret_cast<WPARAM>(GetDlgItem(dialog, IDC_TIMER)), keyboard));
+    UnhookWindowsHookEx(hook);
+
+    ASSERT_EQ(2u, MenuSpy::shown.size());
+    EXPECT_EQ(corner.x, MenuSpy::shown[0].at.x);
+    EXPECT_EQ(corner.y, MenuSpy::shown[0].at.y);
+    EXPECT_TRUE(MenuSpy::shown[0].deleteGrey) << "greyed as for the mouse: nothing selected";
+    EXPECT_EQ(below.x, MenuSpy::shown[1].at.x);
+    EXPECT_EQ(below.y, MenuSpy::shown[1].at.y);
+    EXPECT_FALSE(MenuSpy::shown[1].deleteGrey);
+    EXPECT_GT(below.y, corner.y);
+}
+
 TEST_F(MainDialogTest, RoutesReportHandledOrNot) {
     Open();
     HELPINFO help = {};

@@ -98,7 +98,8 @@ def centre(rect):
 class App:
     """The running program."""
 
-    def __init__(self, expect_warning=False):
+    def __init__(self, expect_warning=False, mouse=True):
+        self.mouse = mouse
         self.process = subprocess.Popen([WINE, EXE], env=ENV, stdin=subprocess.DEVNULL,
                                         stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         if not expect_warning:
@@ -114,7 +115,8 @@ class App:
             raise
         assert probe("box") is None, "no message box at start-up"
         # The list takes the keyboard focus, as a user's first click would.
-        self.click_list_space(1)
+        if self.mouse:
+            self.click_list_space(1)
 
     def state(self):
         text = wait_for(lambda: probe("state"), "the dialog's state")
@@ -155,6 +157,14 @@ class App:
                     raise
         xdo("key", *(["Down"] * (position + 1)), "Return")
         time.sleep(0.2)
+
+    def menu_from_keyboard(self, key, position):
+        """Opens the context menu with `key` and chooses the item at
+        `position`; where the menu opened, as probe.exe gives a window."""
+        self.keys(key)
+        opened = wait_for(lambda: probe("window", "#32768"), "the context menu after " + key)
+        self.keys(*(["Down"] * (position + 1)), "Return")
+        return opened
 
     def close_menu(self):
         """Enter on a greyed item closes Wine's menu; should one stay open,
@@ -368,6 +378,80 @@ class EndToEnd(unittest.TestCase):
         app.keys("Escape")
         app.wait_closed()
         self.assertEqual(1, registry("A")["use_GetUpdateRect"])
+
+    def test_everything_from_the_keyboard(self):
+        self.seed({"A": dict.fromkeys(SEVEN, 0), "B": dict.fromkeys(SEVEN, 1)})
+        out = os.path.join(self.folder, "keyed")
+        defaults = dict(zip(SEVEN, [1, 0, 1, 1, 1, 1, 1]))
+        app = self.start(mouse=False)
+        for _ in range(10):  # Tab brings the keyboard to the list
+            if app.state()["focus"] == 1010:
+                break
+            app.keys("Tab")
+        self.assertEqual(1010, app.state()["focus"])
+        app.keys("Home")
+        self.assertEqual(0, app.state()["selected"])
+        app.keys("alt+t")  # the mnemonic of "Use Timer updates" toggles it
+        self.assertEqual(["0", "1", "0", "0", "0", "0", "0"], app.state()["boxes"])
+        app.keys("shift+Tab", "shift+Tab")
+        self.assertEqual(1010, app.state()["focus"])
+
+        # Shift+F10 opens the menu below the selected item, not at the mouse.
+        label = [int(n) for n in probe("item", "0").split()]
+        opened = [int(n) for n in app.menu_from_keyboard("shift+F10", ADD_NEW).split()[:2]]
+        self.assertEqual([label[0], label[3]], opened)
+        wait_for(lambda: app.state()["editing"], "the name editor")
+        app.type("Keyed.exe")
+        app.keys("Return")
+        state = app.state()
+        self.assertEqual(["A", "B", "Keyed.exe"], state["items"])
+        self.assertEqual(["1", "0", "1", "1", "1", "1", "1"], state["boxes"])
+        self.assertEqual(1, registry("A")["use_Timer"], "saved as Add New began")
+
+        app.keys("Home")  # saves the new entry
+        self.assertEqual(defaults, registry("Keyed.exe"))
+        app.menu_from_keyboard("Menu", RESET)
+        self.assertEqual(["1", "0", "1", "1", "1", "1", "1"], app.state()["boxes"])
+        app.keys("Down")  # to B, saving A
+        self.assertEqual(defaults, registry("A"))
+        app.keys("Delete")
+        self.assertEqual("Delete B KMX Hook Settings?", app.answer_box("y"))
+        wait_for(lambda: registry("B") is None, "B to be deleted")
+        self.assertEqual(["A", "Keyed.exe"], app.state()["items"])
+
+        app.menu_from_keyboard("Menu", EXPORT)
+        wait_for(lambda: probe("window", "#32770") and probe("box") is None, "the Save dialog")
+        time.sleep(0.5)
+        app.type(windows_path(out))
+        app.keys("Return")
+        wait_for(lambda: os.path.exists(out + ".reg"), "the exported file")
+        with open(out + ".reg", "rb") as f:
+            data = f.read()
+        for name in ("A", "Keyed.exe"):
+            self.assertIn(b"[" + PREFIX.encode() + name.encode() + b"]\r\n"
+                          b'"use_GetUpdateRect"=dword:00000001\r\n"use_Timer"=dword:00000000\r\n',
+                          data)
+        self.assertNotIn(b"\\B]", data)
+
+        wine("reg", "add", SETTINGS + r"\A", "/v", "use_Timer", "/t", "REG_DWORD", "/d", "1", "/f")
+        app.menu_from_keyboard("Menu", IMPORT)
+        wait_for(lambda: probe("window", "#32770") and probe("box") is None, "the Open dialog")
+        time.sleep(0.5)
+        app.keys("Return")  # the path just exported is offered
+        self.assertEqual("Do you want to replace existing hook settings?", app.answer_box("y"))
+        self.assertEqual(defaults, registry("A"), "the import put the exported value back")
+
+        app.keys("Tab")
+        self.assertEqual(1011, app.state()["focus"])
+        app.keys("F1")
+        wait_for(lambda: probe("window", "KMXHooksHelpPopup"), "the help popup")
+        app.keys("Escape")
+        wait_for(lambda: probe("window", "KMXHooksHelpPopup") is None, "the popup to close")
+        app.keys("Escape")
+        app.wait_closed()
+        self.assertEqual(defaults, registry("A"))
+        self.assertEqual(defaults, registry("Keyed.exe"))
+        self.assertIsNone(registry("B"))
 
     def test_warning_when_the_server_is_running(self):
         holder = subprocess.Popen([WINE, PROBE, "hold-mutex", "60"], env=ENV,

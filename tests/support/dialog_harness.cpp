@@ -10,12 +10,25 @@ void DialogTest::TearDown() {
 }
 
 void DialogTest::Open() {
-    dialog = CreateDialogParamA(g_dialog.instance, MAKEINTRESOURCEA(IDD_MAIN), nullptr,
-                                MainDialogProc, 0);
-    ASSERT_NE(nullptr, dialog);
+    // Under Wine window creation can be refused for a moment (while a
+    // wineserver started without a display goes away): the test waits that
+    // out rather than failing before it has begun.
+    for (int attempt = 0; attempt < 40 && !dialog; ++attempt) {
+        if (attempt > 0) Sleep(50);
+        dialog = CreateDialogParamA(g_dialog.instance, MAKEINTRESOURCEA(IDD_MAIN), nullptr,
+                                    MainDialogProc, 0);
+    }
+    ASSERT_NE(nullptr, dialog) << "error " << GetLastError();
     list = GetDlgItem(dialog, IDC_APPLIST);
     ShowWindow(dialog, SW_SHOW);
     SetForegroundWindow(dialog);
+    // The activation may come back through the display later; arriving in
+    // the middle of a test, it moves the focus and so ends a label edit that
+    // has begun. The test starts once the dialog is active.
+    for (int i = 0; i < 100 && GetActiveWindow() != dialog; ++i) {
+        Pump();
+        Sleep(10);
+    }
     Pump();
 }
 
