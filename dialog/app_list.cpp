@@ -2,6 +2,8 @@
 
 #include <commctrl.h>
 
+#include <string.h>
+
 #include "dialog/scoped_ui.h"
 #include "store/handles.h"
 #include "store/hook_settings.h"
@@ -55,7 +57,7 @@ int GetItemName(HWND list, int item, char* name) {
     SendMessageA(list, LVM_GETITEMTEXTA, item, reinterpret_cast<LPARAM>(&lvi));
     // A text that fills the buffer comes back without a terminator.
     name[kItemNameSize - 1] = '\0';
-    return lstrlenA(name);
+    return static_cast<int>(strlen(name));
 }
 
 LPARAM GetItemData(HWND list, int item) {

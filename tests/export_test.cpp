@@ -1,7 +1,5 @@
 // The REGEDIT4 export, byte for byte, and what happens when it cannot be
 // written.
-#include <windows.h>
-#include <sddl.h>
 #include <gtest/gtest.h>
 
 #include <string>
@@ -163,28 +161,13 @@ TEST_F(ExportTest, EntriesWhoseNamesTheCodePageCannotHoldAreLeftOutAndNamed) {
     EXPECT_EQ(static_cast<UINT>(MB_ICONWARNING | MB_OK), boxes.shown()[0].style);
 }
 
-// Gives the settings key the access list `sddl`; false when it could not.
-bool SetSettingsAccess(const char* sddl) {
-    UniqueRegKey key;
-    PSECURITY_DESCRIPTOR sd = nullptr;
-    if (RegOpenKeyExA(HKEY_CURRENT_USER, "Software\\QBL\\KMXHooks\\Application_Prefs", 0, WRITE_DAC,
-                      key.put()) != ERROR_SUCCESS ||
-        !ConvertStringSecurityDescriptorToSecurityDescriptorA(sddl, SDDL_REVISION_1, &sd,
-                                                              nullptr)) {
-        return false;
-    }
-    const LONG status = RegSetKeySecurity(key.get(), DACL_SECURITY_INFORMATION, sd);
-    LocalFree(sd);
-    return status == ERROR_SUCCESS;
-}
-
 TEST_F(ExportTest, SettingsThatCannotBeReadAreNotCalledAbsent) {
     CreateEntryWith("A", {1});
     WriteFileBytes(target, "old bytes");
     // Everything but listing the entries.
-    ASSERT_TRUE(SetSettingsAccess("D:P(A;;0x000F0037;;;WD)"));
+    ASSERT_TRUE(SetEntryAccess("", "D:P(A;;0x000F0037;;;WD)"));
     const LONG status = ExportRegistryFile(nullptr, target.c_str());
-    ASSERT_TRUE(SetSettingsAccess("D:(A;;KA;;;WD)"));
+    ASSERT_TRUE(SetEntryAccess("", "D:(A;;KA;;;WD)"));
     if (status == ERROR_SUCCESS) GTEST_SKIP() << "the registry does not refuse the listing here";
     ASSERT_EQ(1u, boxes.shown().size());
     EXPECT_EQ("Could not read the hook settings.", boxes.shown()[0].text);

@@ -1,7 +1,6 @@
 // Import of registry files through the platform's profile-file reader: what
 // reaches the registry and the list, and what the user is told.
 #include <windows.h>
-#include <sddl.h>
 #include <gtest/gtest.h>
 
 #include <optional>
@@ -239,21 +238,6 @@ TEST_F(ImportTest, FailedWritesAreReportedOnceAfterTheWholeFile) {
 
 // With No, only a plain "not found" lets a section in: an entry whose key
 // cannot even be looked at is not imported over, and the user is told.
-// Gives the entry's key the access list `sddl`; false when it could not.
-bool SetEntryAccess(const char* entry, const char* sddl) {
-    UniqueRegKey key;
-    PSECURITY_DESCRIPTOR sd = nullptr;
-    const std::string path = std::string("Software\\QBL\\KMXHooks\\Application_Prefs\\") + entry;
-    if (RegOpenKeyExA(HKEY_CURRENT_USER, path.c_str(), 0, WRITE_DAC, key.put()) != ERROR_SUCCESS ||
-        !ConvertStringSecurityDescriptorToSecurityDescriptorA(sddl, SDDL_REVISION_1, &sd,
-                                                              nullptr)) {
-        return false;
-    }
-    const LONG status = RegSetKeySecurity(key.get(), DACL_SECURITY_INFORMATION, sd);
-    LocalFree(sd);
-    return status == ERROR_SUCCESS;
-}
-
 TEST_F(ImportTest, NoWithAnEntryThatCannotBeLookedAtIsReported) {
     CreateEntry("Locked");
     // Values may be set, but not queried: the existence test is refused.

@@ -166,6 +166,16 @@ class App:
         self.keys(*(["Down"] * (position + 1)), "Return")
         return opened
 
+    def save_as(self, path):
+        """Names the file in the Save dialog the menu just opened; its bytes."""
+        wait_for(lambda: probe("window", "#32770") and probe("box") is None, "the Save dialog")
+        time.sleep(0.5)
+        self.type(windows_path(path))
+        self.keys("Return")
+        wait_for(lambda: os.path.exists(path + ".reg"), "the exported file")
+        with open(path + ".reg", "rb") as f:
+            return f.read()
+
     def close_menu(self):
         """Enter on a greyed item closes Wine's menu; should one stay open,
         Esc closes it (Esc on the dialog itself would end the program)."""
@@ -331,13 +341,7 @@ class EndToEnd(unittest.TestCase):
         app = self.start()
         app.click_item(0)
         app.menu(EXPORT)
-        wait_for(lambda: probe("window", "#32770") and probe("box") is None, "the Save dialog")
-        time.sleep(0.5)
-        app.type(windows_path(out))
-        app.keys("Return")
-        wait_for(lambda: os.path.exists(out + ".reg"), "the exported file")
-        with open(out + ".reg", "rb") as f:
-            data = f.read()
+        data = app.save_as(out)
         self.assertTrue(data.startswith(b"REGEDIT4\r\n\r\n[" + PREFIX.encode() + b"A]\r\n"))
         self.assertIn(b'"use_Deferral"=dword:00000002\r\n', data)
 
@@ -420,13 +424,7 @@ class EndToEnd(unittest.TestCase):
         self.assertEqual(["A", "Keyed.exe"], app.state()["items"])
 
         app.menu_from_keyboard("Menu", EXPORT)
-        wait_for(lambda: probe("window", "#32770") and probe("box") is None, "the Save dialog")
-        time.sleep(0.5)
-        app.type(windows_path(out))
-        app.keys("Return")
-        wait_for(lambda: os.path.exists(out + ".reg"), "the exported file")
-        with open(out + ".reg", "rb") as f:
-            data = f.read()
+        data = app.save_as(out)
         for name in ("A", "Keyed.exe"):
             self.assertIn(b"[" + PREFIX.encode() + name.encode() + b"]\r\n"
                           b'"use_GetUpdateRect"=dword:00000001\r\n"use_Timer"=dword:00000000\r\n',

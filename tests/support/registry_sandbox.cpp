@@ -1,5 +1,6 @@
 #include "support/registry_sandbox.h"
 
+#include <sddl.h>
 #include <gtest/gtest.h>
 #include <stdio.h>
 
@@ -139,4 +140,18 @@ std::map<std::string, RegValue> AllValues() {
     std::map<std::string, RegValue> all;
     Collect(HKEY_CURRENT_USER, "", &all);
     return all;
+}
+
+bool SetEntryAccess(const std::string& entry, const char* sddl) {
+    UniqueRegKey key;
+    PSECURITY_DESCRIPTOR sd = nullptr;
+    const std::string path = entry.empty() ? std::string(kSettingsKeyPath) : EntryPath(entry);
+    if (RegOpenKeyExA(HKEY_CURRENT_USER, path.c_str(), 0, WRITE_DAC, key.put()) != ERROR_SUCCESS ||
+        !ConvertStringSecurityDescriptorToSecurityDescriptorA(sddl, SDDL_REVISION_1, &sd,
+                                                              nullptr)) {
+        return false;
+    }
+    const LONG status = RegSetKeySecurity(key.get(), DACL_SECURITY_INFORMATION, sd);
+    LocalFree(sd);
+    return status == ERROR_SUCCESS;
 }

@@ -46,5 +46,8 @@ std::vector<std::string> EntryNames();
 void CreateEntryWith(const std::string& entry, const std::vector<DWORD>& values);
 // The seven settings with these values, in table order, as EntryValues gives them.
 std::map<std::string, RegValue> SevenDwords(const std::vector<DWORD>& values);
+// Gives an entry's key (the settings key itself for "") the access list
+// `sddl`; false when it could not.
+bool SetEntryAccess(const std::string& entry, const char* sddl);
 // All values and keys below HKEY_CURRENT_USER, as "path\value" => value.
 std::map<std::string, RegValue> AllValues();
