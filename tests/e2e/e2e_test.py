@@ -176,6 +176,16 @@ class App:
         with open(path + ".reg", "rb") as f:
             return f.read()
 
+    def help_on_first_check_box(self):
+        """Tab from the list to the first check box, F1, then Esc on the
+        popup (Wine's HTML Help shows nothing; the program's own popup does)."""
+        self.keys("Tab")
+        assert self.state()["focus"] == 1011, "Tab leads from the list to the first check box"
+        self.keys("F1")
+        wait_for(lambda: probe("window", "KMXHooksHelpPopup"), "the help popup")
+        self.keys("Escape")
+        wait_for(lambda: probe("window", "KMXHooksHelpPopup") is None, "the popup to close")
+
     def close_menu(self):
         """Enter on a greyed item closes Wine's menu; should one stay open,
         Esc closes it (Esc on the dialog itself would end the program)."""
@@ -368,13 +378,7 @@ class EndToEnd(unittest.TestCase):
         self.seed({"A": dict.fromkeys(SEVEN, 0)})
         app = self.start()
         app.click_item(0)
-        app.keys("Tab")
-        self.assertEqual(1011, app.state()["focus"])
-        app.keys("F1")
-        # Wine's HTML Help shows nothing; the program's own popup does.
-        wait_for(lambda: probe("window", "KMXHooksHelpPopup"), "the help popup")
-        app.keys("Escape")
-        wait_for(lambda: probe("window", "KMXHooksHelpPopup") is None, "the popup to close")
+        app.help_on_first_check_box()
         self.assertIsNotNone(probe("rect", "1010"), "Escape closed the popup, not the dialog")
         self.assertEqual(1011, app.state()["focus"], "the keyboard is back on the check box")
         app.keys("space")
@@ -439,12 +443,7 @@ class EndToEnd(unittest.TestCase):
         self.assertEqual("Do you want to replace existing hook settings?", app.answer_box("y"))
         self.assertEqual(defaults, registry("A"), "the import put the exported value back")
 
-        app.keys("Tab")
-        self.assertEqual(1011, app.state()["focus"])
-        app.keys("F1")
-        wait_for(lambda: probe("window", "KMXHooksHelpPopup"), "the help popup")
-        app.keys("Escape")
-        wait_for(lambda: probe("window", "KMXHooksHelpPopup") is None, "the popup to close")
+        app.help_on_first_check_box()
         app.keys("Escape")
         app.wait_closed()
         self.assertEqual(defaults, registry("A"))
