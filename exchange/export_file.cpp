@@ -26,9 +26,17 @@ bool WriteText(ExportOutput* out, const char* text, int length) {
 
 // Writes the whole file to an open handle: ERROR_SUCCESS, or the error that
 // keeps it from being a complete export.
-// Entries whose names this system's code page cannot hold are left out:
-// their names, as the code page shows them, go to `leftOut`, a line each.
-LONG WriteExport(HKEY settingsKey, HANDLE file, std::string* leftOut) {
+// The entries left out, as the code page shows their names: the first few
+// by name, the rest counted, so that the message stays readable.
+struct LeftOut {
+    std::string names;
+    int count = 0;
+};
+constexpr int kLeftOutNamed = 20;
+
+// Entries whose names this system's code page cannot hold are left out, and
+// listed in `leftOut`.
+LONG WriteExport(HKEY settingsKey, HANDLE file, LeftOut* leftOut) {
     ExportOutput out = {file, ERROR_SUCCESS};
     WriteText(&out, "REGEDIT4\r\n", 10);
     char name[kEnumNameSize];
@@ -41,7 +49,7 @@ LONG WriteExport(HKEY settingsKey, HANDLE file, std::string* leftOut) {
         if (status != ERROR_SUCCESS) return status;
         // Its section would name another key, and hold none of its values.
         if (!reachable) {
-            *leftOut += std::string("\r\n") + name;
+            if (++leftOut->count <= kLeftOutNamed) leftOut->names += std::string("\r\n") + name;
             continue;
         }
         char section[336];
@@ -63,7 +71,7 @@ LONG WriteExport(HKEY settingsKey, HANDLE file, std::string* leftOut) {
 
 // Writes the export beside `path` and puts it in place; ERROR_SUCCESS, or
 // the error that kept it from replacing the file (which is then untouched).
-LONG ExportTo(HKEY settingsKey, const char* path, std::string* leftOut) {
+LONG ExportTo(HKEY settingsKey, const char* path, LeftOut* leftOut) {
     WaitCursor wait;
     char temp[MAX_PATH] = "";
     UniqueFile file;
@@ -98,7 +106,7 @@ LONG ExportRegistryFile(HWND owner, const char* path) {
         return opened;
     }
 
-    std::string leftOut;
+    LeftOut leftOut;
     const LONG status = ExportTo(settingsKey.get(), path, &leftOut);
     if (status != ERROR_SUCCESS) {
         MessageBoxA(owner, "Could not write the export file.", kAppTitle, MB_ICONERROR);
@@ -106,11 +114,14 @@ LONG ExportRegistryFile(HWND owner, const char* path) {
     }
     // Filled through the pointer ExportTo was given, which cppcheck misses.
     // cppcheck-suppress knownConditionTrueFalse
-    if (!leftOut.empty()) {
-        const std::string text =
+    if (leftOut.count > 0) {
+        std::string text =
             "These entries were not exported: their names cannot be written in this system's "
             "code page.\r\n" +
-            leftOut;
+            leftOut.names;
+        if (leftOut.count > kLeftOutNamed) {
+            text += "\r\n(and " + std::to_string(leftOut.count - kLeftOutNamed) + " more)";
+        }
         MessageBoxA(owner, text.c_str(), kAppTitle, MB_ICONWARNING);
     }
     return RegCloseKey(settingsKey.release());

@@ -62,6 +62,16 @@ TEST_F(ServerWarningTest, ServerRestartedWhileTheDialogIsOpenStartsCleanly) {
 }
 
 TEST_F(ServerWarningTest, ServerInAnotherSessionOrLockedAwayIsFound) {
+    {
+        // A service's mutex, as far as one session can show it.
+        UniqueHandle service(
+            CreateMutexA(nullptr, TRUE, (std::string("Global\\") + kServerMutex).c_str()));
+        ASSERT_TRUE(service.valid());
+        Open();
+        ExpectWarnedOnceBeforeTheDialog();
+        Close();
+        boxes.Clear();
+    }
     g_openMutex = OnlyGlobal;
     Open();
     ExpectWarnedOnceBeforeTheDialog();
