@@ -50,8 +50,8 @@ bool NameFitsCodePage(HKEY settingsKey, DWORD index) {
     }
     char narrow[kMaxKeyNameChars * 4 + 1];
     BOOL usedDefault = FALSE;
-    return WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide, -1, narrow, sizeof(narrow),
-                               nullptr, &usedDefault) != 0 &&
+    return WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide, -1, narrow,
+                               static_cast<int>(sizeof(narrow)), nullptr, &usedDefault) != 0 &&
            !usedDefault;
 }
 
