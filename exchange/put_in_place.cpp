@@ -5,6 +5,7 @@
 #include "store/ansi_text.h"
 
 ReplaceFileProc g_replaceFile = ReplaceFileA;
+FileAttributesProc g_targetAttributes = GetFileAttributesA;
 
 namespace {
 
@@ -101,7 +102,7 @@ LONG FinishFile(UniqueFile* file) {
 }
 
 LONG PutInPlace(const char* temp, const char* path) {
-    const DWORD attributes = GetFileAttributesA(path);
+    const DWORD attributes = g_targetAttributes(path);
     if (attributes == INVALID_FILE_ATTRIBUTES) {
         const DWORD error = GetLastError();
         // Only a plain "not there" makes this a new file; a file that cannot

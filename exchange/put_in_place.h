@@ -31,3 +31,9 @@ LONG PutInPlace(const char* temp, const char* path);
 using ReplaceFileProc = BOOL(WINAPI*)(LPCSTR replaced, LPCSTR replacement, LPCSTR backup,
                                       DWORD flags, LPVOID exclude, LPVOID reserved);
 extern ReplaceFileProc g_replaceFile;
+
+// GetFileAttributesA of the chosen file before it is replaced, swapped by
+// tests for failures Wine run as root cannot produce (access denied to an
+// existing file).
+using FileAttributesProc = DWORD(WINAPI*)(LPCSTR path);
+extern FileAttributesProc g_targetAttributes;

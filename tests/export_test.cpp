@@ -239,6 +239,22 @@ TEST_F(ExportTest, ReplacedFileKeepsItsAttributesAndIsMarkedForBackup) {
     EXPECT_EQ((std::vector<std::string>{"settings.reg"}), folder.Names());
 }
 
+// A file that exists but cannot be looked at is no new file to move over.
+DWORD WINAPI DeniedAttributes(LPCSTR) {
+    SetLastError(ERROR_ACCESS_DENIED);
+    return INVALID_FILE_ATTRIBUTES;
+}
+
+TEST_F(ExportFailureTest, FileThatCannotBeLookedAtIsNotWrittenOver) {
+    WriteFileBytes(target, "guarded");
+    g_targetAttributes = DeniedAttributes;
+    EXPECT_EQ(ERROR_ACCESS_DENIED, ExportRegistryFile(nullptr, target.c_str()));
+    g_targetAttributes = GetFileAttributesA;
+    ExpectFailureReported();
+    EXPECT_EQ("guarded", ReadFileBytes(target));
+    EXPECT_EQ((std::vector<std::string>{"settings.reg"}), folder.Names());
+}
+
 TEST_F(ExportFailureTest, CursorComesBackAfterSuccessAndFailure) {
     const HCURSOR before = SetCursor(LoadCursorA(nullptr, IDC_CROSS));
     EXPECT_EQ(ERROR_SUCCESS, ExportRegistryFile(nullptr, target.c_str()));
