@@ -1,7 +1,6 @@
 #include "exchange/export_file.h"
 
 #include <stdio.h>
-#include <string.h>
 
 #include <string>
 
@@ -9,7 +8,6 @@
 #include "dialog/scoped_ui.h"
 #include "exchange/put_in_place.h"
 #include "exchange/section_names.h"
-#include "store/ansi_text.h"
 #include "store/handles.h"
 #include "store/hook_settings.h"
 #include "store/registry_store.h"
@@ -24,8 +22,6 @@ bool WriteText(ExportOutput* out, const char* text, int length) {
     return ok;
 }
 
-// Writes the whole file to an open handle: ERROR_SUCCESS, or the error that
-// keeps it from being a complete export.
 // The entries left out, as the code page shows their names: the first few
 // by name, the rest counted, so that the message stays readable.
 struct LeftOut {
@@ -34,8 +30,9 @@ struct LeftOut {
 };
 constexpr int kLeftOutNamed = 20;
 
-// Entries whose names this system's code page cannot hold are left out, and
-// listed in `leftOut`.
+// Writes the whole file to an open handle: ERROR_SUCCESS, or the error that
+// keeps it from being a complete export. Entries whose names this system's
+// code page cannot hold are left out, and listed in `leftOut`.
 LONG WriteExport(HKEY settingsKey, HANDLE file, LeftOut* leftOut) {
     ExportOutput out = {file, ERROR_SUCCESS};
     WriteText(&out, "REGEDIT4\r\n", 10);

@@ -44,6 +44,17 @@ UniqueBuffer ReadSectionList(const char* path, DWORD* count) {
     return list;
 }
 
+// The profile reader takes a file it cannot open for one without sections;
+// asked first, so that the user hears the real cause.
+bool Unreadable(const char* path) {
+    UniqueFile file(CreateFileA(path, GENERIC_READ,
+                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                OPEN_EXISTING, 0, nullptr));
+    if (file.valid()) return false;
+    const DWORD error = GetLastError();
+    return error != ERROR_FILE_NOT_FOUND && error != ERROR_PATH_NOT_FOUND;
+}
+
 // One setting's value as the section gives it; false when the section has
 // no usable text for it.
 bool ReadSetting(const char* section, const char* valueName, const char* path, DWORD* value) {
@@ -148,21 +159,6 @@ DWORD ParseHex(const char* text) {
         result = result * 16 + digit;  // wraps: the last eight digits count
     }
 }
-
-namespace {
-
-// The profile reader takes a file it cannot open for one without sections;
-// asked first, so that the user hears the real cause.
-bool Unreadable(const char* path) {
-    UniqueFile file(CreateFileA(path, GENERIC_READ,
-                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                OPEN_EXISTING, 0, nullptr));
-    if (file.valid()) return false;
-    const DWORD error = GetLastError();
-    return error != ERROR_FILE_NOT_FOUND && error != ERROR_PATH_NOT_FOUND;
-}
-
-}  // namespace
 
 void ImportRegistryFile(HWND owner, HWND list, const char* path) {
     if (Unreadable(path)) {

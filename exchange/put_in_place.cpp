@@ -51,7 +51,6 @@ BOOL ReplaceWithRetries(const char* path, const char* temp, const char* backup) 
             return FALSE;
         }
         Sleep(kReplaceRetryMs);
-        SetLastError(error);
     }
 }
 
