@@ -62,6 +62,29 @@ void RemoveItem(int item) {
     SelectFocusedItem();
 }
 
+bool IsSelected(int item) {
+    return (SendMessageA(g_dialog.list, LVM_GETITEMSTATE, item, LVIS_SELECTED) & LVIS_SELECTED) !=
+           0;
+}
+
+// A click on another entry moves the selection before the edit ends, so the
+// panel may already show that entry: the new one then gets its defaults
+// straight in the registry, and the panel is left alone.
+void AcceptNewEntry(int item, const char* name) {
+    if (IsSelected(item)) {
+        ResetPanel(item);
+        return;
+    }
+    char path[kKeyPathSize];
+    BuildEntryKeyPath(name, path, sizeof(path));
+    DWORD defaults[kHookSettingCount];
+    for (int i = 0; i < kHookSettingCount; ++i) defaults[i] = kHookSettings[i].resetDefault;
+    const unsigned all = (1u << kHookSettingCount) - 1;
+    // Like a failed save, a failed write leaves the entry waiting for one.
+    const bool stored = WriteEntrySettings(path, defaults, all) != 0;
+    SetItemData(g_dialog.list, item, stored ? 0 : kUnsavedEntry);
+}
+
 }  // namespace
 
 void AddNewEntry() {
@@ -110,7 +133,7 @@ void OnEndLabelEdit(const NMLVDISPINFOA* info) {
         typed = false;
     }
     if (typed && ValidateEntryName(name)) {
-        ResetPanel(info->item.iItem);
+        AcceptNewEntry(info->item.iItem, name);
         if (strcmp(name, info->item.pszText) == 0) {
             SetDialogResult(TRUE);  // keep the typed text
         } else {

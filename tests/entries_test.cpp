@@ -410,3 +410,34 @@ TEST_F(EntriesTest, FailedDeletionIsReportedAndChangesNothing) {
 }
 
 }  // namespace
+
+// A new entry's edit ended by a click on another entry: the list view moves
+// the selection to the clicked entry before it ends the edit. The clicked
+// entry keeps its own values (missing ones stay missing), and the new one is
+// stored with the defaults.
+TEST_F(EntriesTest, NewEntryEndedByAClickOnAnotherEntryKeepsBoth) {
+    SetEntryDword("Partial", "use_Timer", 1);
+    SetEntryDword("Partial", "use_KeyPress", 2);
+    const Values partial = EntryValues("Partial");
+    Open();
+    Command(IDM_ADDNEW);
+    Type("my-app.exe");
+    RECT label = {};
+    label.left = LVIR_LABEL;
+    ASSERT_TRUE(SendMessageA(list, LVM_GETITEMRECT, 0, reinterpret_cast<LPARAM>(&label)));
+    const LPARAM at = MAKELPARAM(label.left + 4, (label.top + label.bottom) / 2);
+    PostMessageA(list, WM_LBUTTONUP, 0, at);  // ends the list view's drag detection
+    SendMessageA(list, WM_LBUTTONDOWN, MK_LBUTTON, at);
+    Pump();
+    EXPECT_EQ(nullptr, Editor());
+    EXPECT_EQ(0, Selected());
+    EXPECT_EQ(
+        (std::vector<int>{kDisabled, 1, kDisabled, kDisabled, kDisabled, kDisabled, kDisabled}),
+        Panel());
+    EXPECT_EQ(0, ItemData(1)) << "stored at once";
+    Select(1);
+    EXPECT_EQ(partial, EntryValues("Partial"));
+    Close();
+    EXPECT_EQ(partial, EntryValues("Partial"));
+    EXPECT_EQ(DefaultValues(), EntryValues("my-app.exe"));
+}
