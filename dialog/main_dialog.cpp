@@ -7,11 +7,10 @@
 #include "dialog/app_list.h"
 #include "dialog/context_help.h"
 #include "dialog/dialog_state.h"
+#include "dialog/exchange_commands.h"
 #include "dialog/server_check.h"
 #include "dialog/settings_panel.h"
-#include "exchange/export_file.h"
 #include "exchange/file_chooser.h"
-#include "exchange/import_file.h"
 #include "res/resource.h"
 
 DialogState g_dialog;

@@ -2,10 +2,6 @@
 
 #include <stdio.h>
 
-#include <string>
-
-#include "dialog/main_dialog.h"
-#include "dialog/scoped_ui.h"
 #include "exchange/put_in_place.h"
 #include "exchange/section_names.h"
 #include "store/handles.h"
@@ -22,18 +18,10 @@ bool WriteText(ExportOutput* out, const char* text, int length) {
     return ok;
 }
 
-// The entries left out, as the code page shows their names: the first few
-// by name, the rest counted, so that the message stays readable.
-struct LeftOut {
-    std::string names;
-    int count = 0;
-};
-constexpr int kLeftOutNamed = 20;
-
 // Writes the whole file to an open handle: ERROR_SUCCESS, or the error that
 // keeps it from being a complete export. Entries whose names this system's
-// code page cannot hold are left out, and listed in `leftOut`.
-LONG WriteExport(HKEY settingsKey, HANDLE file, LeftOut* leftOut) {
+// code page cannot hold are left out, and listed in the report.
+LONG WriteExport(HKEY settingsKey, HANDLE file, ExportReport* report) {
     ExportOutput out = {file, ERROR_SUCCESS};
     WriteText(&out, "REGEDIT4\r\n", 10);
     char name[kEnumNameSize];
@@ -46,7 +34,7 @@ LONG WriteExport(HKEY settingsKey, HANDLE file, LeftOut* leftOut) {
         if (status != ERROR_SUCCESS) return status;
         // Its section would name another key, and hold none of its values.
         if (!reachable) {
-            if (++leftOut->count <= kLeftOutNamed) leftOut->names += std::string("\r\n") + name;
+            report->leftOut.push_back(name);
             continue;
         }
         char section[336];
@@ -61,6 +49,7 @@ LONG WriteExport(HKEY settingsKey, HANDLE file, LeftOut* leftOut) {
         for (int i = 0; i < kHookSettingCount; ++i) {
             if (read & (1u << i)) WriteValueLine(kHookSettings[i].valueName, values[i], &out);
         }
+        ++report->exported;
     }
     WriteText(&out, "\r\n", 2);
     return out.error;
@@ -68,13 +57,12 @@ LONG WriteExport(HKEY settingsKey, HANDLE file, LeftOut* leftOut) {
 
 // Writes the export beside `path` and puts it in place; ERROR_SUCCESS, or
 // the error that kept it from replacing the file (which is then untouched).
-LONG ExportTo(HKEY settingsKey, const char* path, LeftOut* leftOut) {
-    WaitCursor wait;
+LONG ExportTo(HKEY settingsKey, const char* path, ExportReport* report) {
     char temp[MAX_PATH] = "";
     UniqueFile file;
     LONG status = CreateFileBeside(path, temp, &file);
     if (status != ERROR_SUCCESS) return status;
-    status = WriteExport(settingsKey, file.get(), leftOut);
+    status = WriteExport(settingsKey, file.get(), report);
     const LONG finished = FinishFile(&file);
     if (status == ERROR_SUCCESS) status = finished;
     if (status == ERROR_SUCCESS) return PutInPlace(temp, path);
@@ -91,35 +79,20 @@ bool WriteValueLine(const char* valueName, DWORD value, ExportOutput* out) {
     return WriteText(out, line, length);
 }
 
-LONG ExportRegistryFile(HWND owner, const char* path) {
+ExportReport ExportEntries(const char* path) {
+    ExportReport report;
     UniqueRegKey settingsKey;
-    const LONG opened = OpenSettingsKey(KEY_ENUMERATE_SUB_KEYS, settingsKey.put());
-    if (opened == ERROR_FILE_NOT_FOUND) {
-        MessageBoxA(owner, "There are no hook settings to export.", kAppTitle, MB_ICONERROR);
-        return opened;
+    report.error = OpenSettingsKey(KEY_ENUMERATE_SUB_KEYS, settingsKey.put());
+    if (report.error != ERROR_SUCCESS) {
+        report.outcome = report.error == ERROR_FILE_NOT_FOUND ? ExportOutcome::kNoSettings
+                                                              : ExportOutcome::kSettingsUnreadable;
+        return report;
     }
-    if (opened != ERROR_SUCCESS) {
-        MessageBoxA(owner, "Could not read the hook settings.", kAppTitle, MB_ICONERROR);
-        return opened;
+    report.error = ExportTo(settingsKey.get(), path, &report);
+    if (report.error != ERROR_SUCCESS) {
+        report.outcome = ExportOutcome::kFileNotWritten;
+        report.exported = 0;
+        report.leftOut.clear();
     }
-
-    LeftOut leftOut;
-    const LONG status = ExportTo(settingsKey.get(), path, &leftOut);
-    if (status != ERROR_SUCCESS) {
-        MessageBoxA(owner, "Could not write the export file.", kAppTitle, MB_ICONERROR);
-        return status;
-    }
-    // Filled through the pointer ExportTo was given, which cppcheck misses.
-    // cppcheck-suppress knownConditionTrueFalse
-    if (leftOut.count > 0) {
-        std::string text =
-            "These entries were not exported: their names cannot be written in this system's "
-            "code page.\r\n" +
-            leftOut.names;
-        if (leftOut.count > kLeftOutNamed) {
-            text += "\r\n(and " + std::to_string(leftOut.count - kLeftOutNamed) + " more)";
-        }
-        MessageBoxA(owner, text.c_str(), kAppTitle, MB_ICONWARNING);
-    }
-    return RegCloseKey(settingsKey.release());
+    return report;
 }

@@ -1,6 +1,29 @@
 // Writes every application entry and its stored flags to a REGEDIT4 file.
+// Shows nothing: the caller tells the user what happened.
 #pragma once
 #include <windows.h>
+
+#include <string>
+#include <vector>
+
+enum class ExportOutcome {
+    kWritten,             // the file at the path is the complete export
+    kNoSettings,          // the settings key does not exist; no file written
+    kSettingsUnreadable,  // the settings key cannot be opened; no file written
+    kFileNotWritten,      // the file at the path is as it was
+};
+
+struct ExportReport {
+    ExportOutcome outcome = ExportOutcome::kWritten;
+    LONG error = ERROR_SUCCESS;  // the registry's or the file system's
+    int exported = 0;            // entries written to the file
+    // Entries whose names this system's code page cannot hold, as it shows
+    // them: their sections would name other keys, so they are left out.
+    std::vector<std::string> leftOut;
+};
+
+// The file at `path` is replaced only by a complete export.
+ExportReport ExportEntries(const char* path);
 
 // The open export file and the error of the first write that failed
 // (ERROR_SUCCESS while none has).
@@ -8,12 +31,6 @@ struct ExportOutput {
     HANDLE file;
     LONG error;
 };
-
-// The settings key's error when it cannot be opened (no file is written),
-// otherwise ERROR_SUCCESS or the error that kept the file from being
-// written. The file at `path` is replaced only by a complete export.
-// Failures are told to the user in a box owned by `owner`.
-LONG ExportRegistryFile(HWND owner, const char* path);
 
 // The value line of one setting that reads as a REG_DWORD; false when it
 // was not written.

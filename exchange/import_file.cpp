@@ -1,17 +1,11 @@
 #include "exchange/import_file.h"
 
-#include <commctrl.h>
-
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
 
-#include "dialog/app_list.h"
-#include "dialog/main_dialog.h"
-#include "dialog/scoped_ui.h"
 #include "exchange/section_names.h"
 #include "store/ansi_text.h"
-#include "store/handles.h"
 #include "store/hook_settings.h"
 #include "store/registry_store.h"
 
@@ -19,9 +13,11 @@ namespace {
 
 constexpr DWORD kFirstListSize = 0x8000;
 constexpr DWORD kListGrowth = 0x100000;
-constexpr int kSectionCopySize = 320;
 constexpr int kValueTextSize = 20;
-constexpr size_t kMaxKeyNameLength = 255;  // the registry's limit
+// The registry counts a key name in characters; in the ANSI code page one
+// takes up to four bytes (UTF-8), two in the double-byte ones.
+constexpr int kMaxKeyNameChars = 255;
+constexpr int kSectionCopySize = kSectionPrefixLength + kMaxKeyNameChars * 4 + 1;
 
 // Every section name of the file, each ended by a NUL, the list by another.
 // Invalid when memory runs out; `count` 0 when the file has no section.
@@ -46,13 +42,11 @@ UniqueBuffer ReadSectionList(const char* path, DWORD* count) {
 
 // The profile reader takes a file it cannot open for one without sections;
 // asked first, so that the user hears the real cause.
-bool Unreadable(const char* path) {
+LONG OpenForReading(const char* path) {
     UniqueFile file(CreateFileA(path, GENERIC_READ,
                                 FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                                 OPEN_EXISTING, 0, nullptr));
-    if (file.valid()) return false;
-    const DWORD error = GetLastError();
-    return error != ERROR_FILE_NOT_FOUND && error != ERROR_PATH_NOT_FOUND;
+    return file.valid() ? ERROR_SUCCESS : static_cast<LONG>(GetLastError());
 }
 
 // One setting's value as the section gives it; false when the section has
@@ -73,35 +67,48 @@ bool ReadSetting(const char* section, const char* valueName, const char* path, D
     return true;
 }
 
-// What became of one section of the file.
-struct SectionResult {
-    bool namesEntry;  // the section is an application entry's
-    bool failed;      // something of it could not be imported
-};
-
-// Imports one section if it names an application entry.
-SectionResult ImportSection(HWND list, ListedNames* listed, const char* name, const char* path,
-                            bool replace) {
+// Imports one section if it names an application entry, and notes what
+// became of it.
+void ImportSection(const char* name, const char* path, bool replace, ImportReport* report) {
     char head[kSectionPrefixLength + 1];
     lstrcpynA(head, name, sizeof(head));
-    if (lstrcmpiA(head, kSectionPrefix) != 0) return {false, false};
+    if (lstrcmpiA(head, kSectionPrefix) != 0) {
+        // The settings key itself, which the platform's own exports hold,
+        // is no entry but nothing foreign either.
+        if (lstrcmpiA(name, kSettingsSectionName) != 0) {
+            report->refused.push_back({name, Refusal::kOutsideSettings});
+        }
+        return;
+    }
     // An empty name is the settings key itself, and a backslash would reach
     // below an entry; neither is an application entry.
     const char* entryName = name + kSectionPrefixLength;
-    const size_t length = strlen(entryName);
-    if (length == 0 || length > kMaxKeyNameLength || FindFirstChar(entryName, "\\")) {
-        return {false, false};
+    if (entryName[0] == '\0') return;
+    if (FindFirstChar(entryName, "\\")) {
+        report->refused.push_back({name, Refusal::kBelowEntry});
+        return;
+    }
+    report->anyEntry = true;
+    if (CharacterCount(entryName) > kMaxKeyNameChars) {
+        report->refused.push_back({name, Refusal::kNameTooLong});
+        return;
     }
 
     char section[kSectionCopySize];
-    lstrcpynA(section, name, sizeof(section));  // fits: 58 + 255 characters
+    lstrcpynA(section, name, sizeof(section));  // fits: the prefix and 255 characters
     const char* keyPath = section + kRootNameLength;
     if (!replace) {
         const LONG exists = TestEntryExists(keyPath);
-        if (exists == ERROR_SUCCESS) return {true, false};  // left alone, as asked
+        if (exists == ERROR_SUCCESS) {  // left alone, as asked
+            ++report->leftAlone;
+            return;
+        }
         // Only a plain "not found" lets the entry in; any other answer is a
         // section that could not be imported, and the user is told.
-        if (exists != ERROR_FILE_NOT_FOUND) return {true, true};
+        if (exists != ERROR_FILE_NOT_FOUND) {
+            report->refused.push_back({name, Refusal::kNotChecked});
+            return;
+        }
     }
 
     DWORD values[kHookSettingCount];
@@ -111,33 +118,15 @@ SectionResult ImportSection(HWND list, ListedNames* listed, const char* name, co
     }
     // A key that cannot be opened or created fails every write of it.
     const unsigned written = WriteEntrySettings(keyPath, values, found);
-    // Listed only when something of it is stored: a name without a key
-    // would show an entry the registry does not have.
-    if (!listed->Contains(entryName) &&
-        (written != 0 || TestEntryExists(keyPath) == ERROR_SUCCESS)) {
-        AppendListItem(list, entryName, LVIF_TEXT, 0);
-        listed->Add(entryName);
+    // A name without a key would show an entry the registry does not have.
+    if (written != 0 || TestEntryExists(keyPath) == ERROR_SUCCESS) {
+        report->stored.push_back(entryName);
     }
-    return {true, written != found};
-}
-
-struct ImportSummary {
-    bool anyEntry;   // some section names an application entry
-    bool anyFailed;  // something could not be imported
-};
-
-ImportSummary ImportSections(HWND list, const char* sections, const char* path, bool replace) {
-    WaitCursor wait;
-    ListRedrawOff noRedraw(list);
-    ListedNames listed(list);
-    ImportSummary summary = {false, false};
-    for (const char* name = sections; *name; name += strlen(name) + 1) {
-        const SectionResult result = ImportSection(list, &listed, name, path, replace);
-        summary.anyEntry = summary.anyEntry || result.namesEntry;
-        summary.anyFailed = summary.anyFailed || result.failed;
+    if (written == found) {
+        ++report->imported;
+    } else {
+        report->refused.push_back({name, Refusal::kNotWritten});
     }
-    ApplyColumnWidth(list);
-    return summary;
 }
 
 }  // namespace
@@ -160,24 +149,18 @@ DWORD ParseHex(const char* text) {
     }
 }
 
-void ImportRegistryFile(HWND owner, HWND list, const char* path) {
-    if (Unreadable(path)) {
-        MessageBoxA(owner, "Could not read the import file.", kAppTitle, MB_ICONERROR);
-        return;
+LONG ReadImportSections(const char* path, UniqueBuffer* sections, DWORD* count) {
+    *count = 0;
+    const LONG opened = OpenForReading(path);
+    if (opened != ERROR_SUCCESS) return opened;
+    *sections = ReadSectionList(path, count);
+    return sections->valid() ? ERROR_SUCCESS : ERROR_NOT_ENOUGH_MEMORY;
+}
+
+ImportReport ImportSections(const char* sections, const char* path, bool replace) {
+    ImportReport report;
+    for (const char* name = sections; *name; name += strlen(name) + 1) {
+        ImportSection(name, path, replace, &report);
     }
-    DWORD count = 0;
-    UniqueBuffer sections = ReadSectionList(path, &count);
-    if (!sections.valid()) return;
-    if (count == 0) {
-        MessageBoxA(owner, "The file contains no registry settings.", kAppTitle, MB_ICONERROR);
-        return;
-    }
-    const bool replace = MessageBoxA(owner, "Do you want to replace existing hook settings?",
-                                     kAppTitle, MB_ICONWARNING | MB_YESNO) == IDYES;
-    const ImportSummary summary = ImportSections(list, sections.get(), path, replace);
-    if (!summary.anyEntry) {
-        MessageBoxA(owner, "The file contains no hook settings.", kAppTitle, MB_ICONERROR);
-    } else if (summary.anyFailed) {
-        MessageBoxA(owner, "Some hook settings could not be imported.", kAppTitle, MB_ICONERROR);
-    }
+    return report;
 }

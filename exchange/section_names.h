@@ -7,3 +7,6 @@ constexpr char kSectionPrefix[] = "HKEY_CURRENT_USER\\Software\\QBL\\KMXHooks\\A
 constexpr int kSectionPrefixLength = 58;
 constexpr int kRootNameLength = 18;  // "HKEY_CURRENT_USER\"
 static_assert(sizeof(kSectionPrefix) - 1 == kSectionPrefixLength, "prefix length");
+// The settings key's own section, which the platform's exports begin with.
+constexpr char kSettingsSectionName[] =
+    "HKEY_CURRENT_USER\\Software\\QBL\\KMXHooks\\Application_Prefs";

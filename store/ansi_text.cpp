@@ -23,3 +23,9 @@ const char* FindLastChar(const char* text, const char* set) {
     }
     return found;
 }
+
+int CharacterCount(const char* text) {
+    const int units = MultiByteToWideChar(CP_ACP, 0, text, -1, nullptr, 0);
+    // The registry stores names in UTF-16 and counts its units.
+    return units > 0 ? units - 1 : static_cast<int>(strlen(text));
+}

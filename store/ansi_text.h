@@ -12,3 +12,7 @@ constexpr char kForbiddenNameChars[] = "\\/:*?\"<>|";
 const char* FindFirstChar(const char* text, const char* set);
 // The last such character, or nullptr.
 const char* FindLastChar(const char* text, const char* set);
+
+// The length of `text` as the registry counts a name: in characters (UTF-16
+// units), not in the bytes of the ANSI code page.
+int CharacterCount(const char* text);

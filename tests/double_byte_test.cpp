@@ -11,6 +11,7 @@
 #include <string>
 
 #include "dialog/app_list.h"
+#include "dialog/exchange_commands.h"
 #include "exchange/export_file.h"
 #include "exchange/import_file.h"
 #include "res/resource.h"

@@ -6,6 +6,7 @@
 #include <utility>
 #include <vector>
 
+#include "dialog/exchange_commands.h"
 #include "exchange/export_file.h"
 #include "exchange/put_in_place.h"
 #include "store/handles.h"

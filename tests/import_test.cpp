@@ -7,6 +7,7 @@
 #include <random>
 #include <string>
 
+#include "dialog/exchange_commands.h"
 #include "exchange/export_file.h"
 #include "exchange/import_file.h"
 #include "res/resource.h"
@@ -167,12 +168,22 @@ TEST_F(ImportTest, SectionWithoutSettingsIsNotListed) {
 TEST_F(ImportTest, SectionsNamingNoEntryAreSkipped) {
     const Values before = AllValues();
     Import("REGEDIT4\r\n" + Section("", "\"use_Timer\"=dword:00000001\r\n") +
-           Section("App\\Sub", "\"use_Timer\"=dword:00000001\r\n") +
-           Section(std::string(256, 'L'), "\"use_Timer\"=dword:00000001\r\n") +
-           Section(std::string(600, 'M'), "\"use_Timer\"=dword:00000001\r\n"));
+           Section("App\\Sub", "\"use_Timer\"=dword:00000001\r\n"));
     EXPECT_EQ(before, AllValues());
     EXPECT_TRUE(Items().empty());
     EXPECT_EQ((std::vector<std::string>{kQuestion, kNothingToImport}), Texts());
+}
+
+// Names the registry cannot hold are entries that could not be imported,
+// never skipped without a word.
+TEST_F(ImportTest, NamesTooLongForTheRegistryAreReported) {
+    const Values before = AllValues();
+    Import("REGEDIT4\r\n" + Section(std::string(256, 'L'), "\"use_Timer\"=dword:00000001\r\n") +
+           Section(std::string(600, 'M'), "\"use_Timer\"=dword:00000001\r\n"));
+    EXPECT_EQ(before, AllValues());
+    EXPECT_TRUE(Items().empty());
+    EXPECT_EQ((std::vector<std::string>{kQuestion, "Some hook settings could not be imported."}),
+              Texts());
 }
 
 // The selected entry's pending change is saved before the import, and the

@@ -18,6 +18,7 @@
 
 #include "dialog/dialog_state.h"
 #include "dialog/main_dialog.h"
+#include "dialog/exchange_commands.h"
 #include "exchange/export_file.h"
 #include "exchange/import_file.h"
 #include "res/resource.h"
