@@ -6,7 +6,7 @@
 #   cppcheck  the program's sources, with the suppressions in .cppcheck-suppressions
 set -eu
 cd "$(dirname "$0")/.."
-product=$(git ls-files 'store/*.cpp' 'dialog/*.cpp' 'exchange/*.cpp' 2>/dev/null || find store dialog exchange -name '*.cpp')
+product=$(git ls-files 'store/*.cpp' 'dialog/*.cpp' 'exchange/*.cpp' 'cli/*.cpp' 2>/dev/null || find store dialog exchange cli -name '*.cpp')
 tests=$(git ls-files 'tests/*.cpp' 2>/dev/null || find tests -name '*.cpp')
 
 case "${1:-}" in
@@ -37,7 +37,7 @@ format)
 cppcheck)
     exec cppcheck --enable=warning,style,performance,portability --std=c++17 --platform=win32A \
         --library=windows --inline-suppr --suppressions-list=.cppcheck-suppressions \
-        --error-exitcode=1 --quiet -I. -D_WIN32 store dialog exchange
+        --error-exitcode=1 --quiet -I. -D_WIN32 store dialog exchange cli
     ;;
 *)
     echo "usage: $0 clang|format|cppcheck" >&2

@@ -106,6 +106,15 @@ LONG OpenSettingsKey(REGSAM access, HKEY* key) {
     return RegOpenKeyExA(HKEY_CURRENT_USER, kSettingsKeyPath, 0, access, key);
 }
 
+LONG CountEntries(DWORD* count) {
+    *count = 0;
+    UniqueRegKey key;
+    const LONG status = OpenSettingsKey(KEY_QUERY_VALUE, key.put());
+    if (status != ERROR_SUCCESS) return status;
+    return RegQueryInfoKeyA(key.get(), nullptr, nullptr, nullptr, count, nullptr, nullptr, nullptr,
+                            nullptr, nullptr, nullptr, nullptr);
+}
+
 LONG EnumerateEntry(HKEY settingsKey, DWORD index, char* name, bool* reachable) {
     const LONG status = RegEnumKeyA(settingsKey, index, name, kEnumNameSize);
     if (reachable && status == ERROR_SUCCESS) *reachable = NameFitsCodePage(settingsKey, index);

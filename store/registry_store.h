@@ -26,6 +26,10 @@ void BuildEntryKeyPath(const char* name, char* path, int size);
 // Opens the settings key under HKEY_CURRENT_USER; returns the registry's status.
 LONG OpenSettingsKey(REGSAM access, HKEY* key);
 
+// The number of entries; the registry's status (ERROR_FILE_NOT_FOUND when
+// there is no settings key).
+LONG CountEntries(DWORD* count);
+
 // The entry at `index` of an open settings key into a buffer of
 // kEnumNameSize bytes; RegEnumKeyA's status. `reachable`, when asked for,
 // tells whether the name can name the key: one created by a Unicode program

@@ -1,7 +1,8 @@
 // A benchmark, not a test: for 100, 1,000 and 5,000 application entries,
 // what a user waits for (start to the filled list, an export, imports of
-// that export answered Yes and No), beside the platform's own `reg export`
-// and `regedit /s` on the same data and the profile reader's own floor, all
+// that export answered Yes and No, and the console program's export and
+// imports), beside the platform's own `reg export`, `regedit /s` and
+// `reg import` on the same data and the profile reader's own floor, all
 // in one run. It works on the real
 // HKEY_CURRENT_USER of the Wine prefix it runs in (make bench gives it one
 // of its own).
@@ -104,6 +105,34 @@ double Timed(const std::string& commandLine) {
     return Now() - start;
 }
 
+// A console program run with its output thrown away, so that it stays out
+// of the tables; whole seconds, its start included.
+double TimedQuiet(const std::string& commandLine) {
+    SECURITY_ATTRIBUTES inherit = {sizeof(inherit), nullptr, TRUE};
+    HANDLE nul = CreateFileA("NUL", GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit,
+                             OPEN_EXISTING, 0, nullptr);
+    std::string line = commandLine;
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof(startup);
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdInput = nul;
+    startup.hStdOutput = nul;
+    startup.hStdError = nul;
+    PROCESS_INFORMATION process = {};
+    const double start = Now();
+    if (!CreateProcessA(nullptr, &line[0], nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup,
+                        &process)) {
+        CloseHandle(nul);
+        return -1;
+    }
+    WaitForSingleObject(process.hProcess, 300000);
+    const double seconds = Now() - start;
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    CloseHandle(nul);
+    return seconds;
+}
+
 // The question box of an import is the user's time, not the program's: a
 // CBT hook notes when the box starts to be made and when it has gone (its
 // WM_NCDESTROY), so that what is timed is the wait before the question and
@@ -203,8 +232,10 @@ int main() {
     struct Row {
         int entries;
         double list, exportTime, regExport, regStart, importNew, importExisting, importNo, regedit,
-            floor, newOverFloor;
+            floor, newOverFloor, cliExport, cliReplace, cliAddNew, cliAddExisting, regImport;
     };
+    const std::string console = "\"" + Beside("kmxhooks.exe") + "\"";
+    const std::string cliExported = folder.File("cli-export.reg");
     std::vector<Row> rows;
     for (int entries : {100, 1000, 5000}) {
         Row row = {};
@@ -250,6 +281,25 @@ int main() {
             RegDeleteTreeA(HKEY_CURRENT_USER, "Software\\QBL");
             return Timed("regedit.exe /s \"" + exported + "\"");
         });
+
+        // The console program, as a logon script runs it: its start included.
+        row.cliReplace = Median(kRuns, [&]() {
+            RegDeleteTreeA(HKEY_CURRENT_USER, "Software\\QBL");
+            return TimedQuiet(console + " import \"" + exported + "\" --replace");
+        });
+        row.regImport = Median(kRuns, [&]() {
+            RegDeleteTreeA(HKEY_CURRENT_USER, "Software\\QBL");
+            return Timed("reg.exe import \"" + exported + "\"");
+        });
+        row.cliAddNew = Median(kRuns, [&]() {
+            RegDeleteTreeA(HKEY_CURRENT_USER, "Software\\QBL");
+            return TimedQuiet(console + " import \"" + exported + "\" --add");
+        });
+        // Every logon after the first: each entry of the file is there.
+        row.cliAddExisting = Median(
+            kRuns, [&]() { return TimedQuiet(console + " import \"" + exported + "\" --add"); });
+        row.cliExport = Median(
+            kRuns, [&]() { return TimedQuiet(console + " export \"" + cliExported + "\""); });
         rows.push_back(row);
         fprintf(stderr, "%d entries measured\n", entries);
     }
@@ -274,6 +324,16 @@ int main() {
         printf("| %d | %.3f s | %.3f s | %.3f s | %.3f s | %.3f s | %.2f | %.2f |\n", r.entries,
                r.importNew, r.importExisting, r.importNo, r.regedit, r.floor, r.newOverFloor,
                r.importNo / r.regedit);
+    }
+    printf(
+        "\n| entries | `kmxhooks import --add`, existing | `--add`, new | `--replace`, new "
+        "| `regedit /s` | `reg import` | `--add` existing / `reg import` | `kmxhooks export` "
+        "| export / `reg export` |\n"
+        "|---:|---:|---:|---:|---:|---:|---:|---:|---:|\n");
+    for (const Row& r : rows) {
+        printf("| %d | %.3f s | %.3f s | %.3f s | %.3f s | %.3f s | %.2f | %.3f s | %.2f |\n",
+               r.entries, r.cliAddExisting, r.cliAddNew, r.cliReplace, r.regedit, r.regImport,
+               r.cliAddExisting / r.regImport, r.cliExport, r.cliExport / r.regExport);
     }
     return 0;
 }

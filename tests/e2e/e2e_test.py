@@ -19,6 +19,7 @@ ROOT = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__)
 BUILD = os.environ.get("KMX_BUILD", os.path.join(ROOT, "build"))
 EXE = os.path.join(BUILD, "bin", "KMXHooksManager.exe")
 PROBE = os.path.join(BUILD, "bin", "probe.exe")
+KMXHOOKS = os.path.join(BUILD, "bin", "kmxhooks.exe")
 SETTINGS = r"HKCU\Software\QBL\KMXHooks\Application_Prefs"
 PREFIX = r"HKEY_CURRENT_USER\Software\QBL\KMXHooks\Application_Prefs" + "\\"
 # The loader of the build under test (scripts/with-build.sh sets it).
@@ -354,6 +355,10 @@ class EndToEnd(unittest.TestCase):
         data = app.save_as(out)
         self.assertTrue(data.startswith(b"REGEDIT4\r\n\r\n[" + PREFIX.encode() + b"A]\r\n"))
         self.assertIn(b'"use_Deferral"=dword:00000002\r\n', data)
+        console = os.path.join(self.folder, "console.reg")
+        self.assertEqual(0, wine(KMXHOOKS, "export", windows_path(console)).returncode)
+        with open(console, "rb") as f:
+            self.assertEqual(data, f.read(), "the console program writes the dialog's bytes")
 
         # Meanwhile another program changes A and removes B.
         wine("reg", "add", SETTINGS + r"\A", "/v", "use_Timer", "/t", "REG_DWORD", "/d", "0", "/f")

@@ -1,0 +1,150 @@
+// kmxhooks: the console companion of KMX Hooks Manager, for logon scripts.
+// Lists, exports and imports the current user's hook settings with the same
+// rules as the dialog, and says what it did in its output and exit status.
+#include <windows.h>
+#include <shellapi.h>
+
+#include <string>
+#include <vector>
+
+#include "cli/commands.h"
+#include "cli/console_text.h"
+
+namespace {
+
+constexpr char kUsage[] =
+    "Usage:\r\n"
+    "  kmxhooks list                     every entry and its seven values\r\n"
+    "  kmxhooks export FILE              writes every entry to a REGEDIT4 file\r\n"
+    "  kmxhooks import FILE --add        adds the entries that do not exist yet\r\n"
+    "  kmxhooks import FILE --replace    imports every entry of the file over what exists\r\n"
+    "  kmxhooks --help                   this text (also /? and -h)\r\n"
+    "Options may also be written -add, /add, -replace and /replace.\r\n"
+    "Exit status: 0 done, 1 usage error, 2 nothing done, 3 done in part.";
+
+// An argument as Windows passed it, in Unicode, converted to the ANSI code
+// page that every file call of the program uses. `exact` is false where the
+// code page has no character for one of the argument's: such a path would
+// be opened as another file, with '?' or a look-alike letter in it.
+struct Argument {
+    std::string ansi;
+    bool exact;
+};
+
+Argument Convert(const wchar_t* wide) {
+    Argument argument = {"", true};
+    // UTF-8 holds every character, and refuses the flags and the check.
+    const bool utf8 = GetACP() == CP_UTF8;
+    BOOL lossy = FALSE;
+    const DWORD flags = utf8 ? 0 : WC_NO_BEST_FIT_CHARS;
+    BOOL* check = utf8 ? nullptr : &lossy;
+    const int size = WideCharToMultiByte(CP_ACP, flags, wide, -1, nullptr, 0, nullptr, check);
+    if (size <= 0) {
+        argument.exact = false;
+        return argument;
+    }
+    std::vector<char> text(static_cast<size_t>(size));
+    WideCharToMultiByte(CP_ACP, flags, wide, -1, text.data(), size, nullptr, check);
+    argument.ansi = text.data();
+    argument.exact = !lossy;
+    return argument;
+}
+
+std::vector<Argument> Arguments() {
+    std::vector<Argument> arguments;
+    int count = 0;
+    LPWSTR* list = CommandLineToArgvW(GetCommandLineW(), &count);
+    if (!list) return arguments;
+    for (int i = 1; i < count; ++i) arguments.push_back(Convert(list[i]));
+    LocalFree(list);
+    return arguments;
+}
+
+// "--name", "-name" or "/name", in any letter case.
+bool IsOption(const std::string& text, const char* name) {
+    const char* rest = text.c_str();
+    if (rest[0] == '-' && rest[1] == '-') {
+        rest += 2;
+    } else if (rest[0] == '-' || rest[0] == '/') {
+        rest += 1;
+    } else {
+        return false;
+    }
+    return lstrcmpiA(rest, name) == 0;
+}
+
+bool IsHelp(const std::string& text) {
+    return IsOption(text, "help") || IsOption(text, "h") || IsOption(text, "?");
+}
+
+// An argument that looks like an option but is none; "/x" may be a path.
+bool IsUnknownOption(const std::string& text) { return text.size() > 1 && text[0] == '-'; }
+
+int UsageError(const std::string& why) {
+    PrintError(why);
+    PrintError(kUsage);
+    return kExitUsage;
+}
+
+// The full path of a FILE argument into `path` (MAX_PATH bytes): the profile
+// reader looks for a bare name in the Windows folder, not here.
+bool FullPath(const Argument& argument, char* path) {
+    if (!argument.exact) {
+        PrintError(argument.ansi +
+                   ": the path cannot be written in this system's code page; "
+                   "use a path of other characters");
+        return false;
+    }
+    const DWORD length = GetFullPathNameA(argument.ansi.c_str(), MAX_PATH, path, nullptr);
+    if (length == 0 || length >= MAX_PATH) {
+        PrintError(argument.ansi + ": the path is too long");
+        return false;
+    }
+    return true;
+}
+
+int Run(const std::vector<Argument>& arguments) {
+    for (const Argument& argument : arguments) {
+        if (IsHelp(argument.ansi)) {
+            PrintLine(kUsage);
+            return kExitDone;
+        }
+    }
+    if (arguments.empty()) return UsageError("No command given.");
+    const std::string& command = arguments[0].ansi;
+    if (lstrcmpiA(command.c_str(), "list") == 0) {
+        if (arguments.size() != 1) return UsageError("list takes no arguments.");
+        return ListEntries();
+    }
+    const bool isExport = lstrcmpiA(command.c_str(), "export") == 0;
+    const bool isImport = lstrcmpiA(command.c_str(), "import") == 0;
+    if (!isExport && !isImport) return UsageError("Unknown command: " + command);
+
+    const Argument* file = nullptr;
+    int adds = 0;
+    int replaces = 0;
+    for (size_t i = 1; i < arguments.size(); ++i) {
+        const std::string& text = arguments[i].ansi;
+        if (isImport && IsOption(text, "add")) {
+            ++adds;
+        } else if (isImport && IsOption(text, "replace")) {
+            ++replaces;
+        } else if (IsUnknownOption(text) || file) {
+            return UsageError("Unexpected argument: " + text);
+        } else {
+            file = &arguments[i];
+        }
+    }
+    if (!file) return UsageError(command + " needs a FILE.");
+    // An unattended overwrite must be asked for by name.
+    if (isImport && adds + replaces != 1) {
+        return UsageError("import needs exactly one of --add and --replace.");
+    }
+    char path[MAX_PATH];
+    if (!FullPath(*file, path)) return kExitNothingDone;
+    return isExport ? ExportToFile(path) : ImportFromFile(path, replaces == 1);
+}
+
+}  // namespace
+
+int main() { return Run(Arguments()); }
