@@ -3,6 +3,8 @@
 #include <commctrl.h>
 #include <windowsx.h>
 
+#include <algorithm>
+
 #include "dialog/app_entries.h"
 #include "dialog/app_list.h"
 #include "dialog/context_help.h"
@@ -68,19 +70,22 @@ void ShowContextMenu() {
 }
 
 // Where a menu asked for from the keyboard opens: below the selected item's
-// label, or at the list's top-left corner when nothing is selected (or the
-// item is scrolled out of sight).
+// label, scrolled into view first and kept inside the list, or at the
+// list's top-left corner when nothing is selected.
 POINT KeyboardMenuPoint() {
     RECT client = {};
     GetClientRect(g_dialog.list, &client);
     POINT at = {client.left, client.top};
     const int selected = GetSelectedItem(g_dialog.list);
-    RECT label = {};
-    label.left = LVIR_LABEL;
-    if (selected != -1 &&
-        SendMessageA(g_dialog.list, LVM_GETITEMRECT, selected, reinterpret_cast<LPARAM>(&label))) {
-        const POINT corner = {label.left, label.bottom};
-        if (PtInRect(&client, corner)) at = corner;
+    if (selected != -1) {
+        SendMessageA(g_dialog.list, LVM_ENSUREVISIBLE, selected, FALSE);
+        RECT label = {};
+        label.left = LVIR_LABEL;
+        if (SendMessageA(g_dialog.list, LVM_GETITEMRECT, selected,
+                         reinterpret_cast<LPARAM>(&label))) {
+            at.x = std::clamp(label.left, client.left, client.right - 1);
+            at.y = std::clamp(label.bottom, client.top, client.bottom - 1);
+        }
     }
     ClientToScreen(g_dialog.list, &at);
     return at;

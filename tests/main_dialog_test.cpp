@@ -204,6 +204,31 @@ TEST_F(MainDialogTest, KeyboardOpensTheContextMenuAtTheSelectionOrTheListCorner)
     EXPECT_GT(below.y, corner.y);
 }
 
+// A selection scrolled out of sight is scrolled back, and the menu opens at
+// it, inside the list.
+TEST_F(MainDialogTest, KeyboardMenuOpensAtASelectionScrolledAway) {
+    for (int i = 0; i < 40; ++i) CreateEntry("Entry " + std::to_string(100 + i));
+    Open();
+    Select(39);
+    SendMessageA(list, LVM_ENSUREVISIBLE, 0, FALSE);
+    ASSERT_EQ(0, SendMessageA(list, LVM_GETTOPINDEX, 0, 0));
+    MenuSpy::shown.clear();
+    HHOOK hook = SetWindowsHookExA(WH_CALLWNDPROC, MenuSpy::Hook, nullptr, GetCurrentThreadId());
+    MainDialogProc(dialog, WM_CONTEXTMENU, reinterpret_cast<WPARAM>(list), MAKELPARAM(-1, -1));
+    UnhookWindowsHookEx(hook);
+    ASSERT_EQ(1u, MenuSpy::shown.size());
+    RECT label = {};
+    label.left = LVIR_LABEL;
+    SendMessageA(list, LVM_GETITEMRECT, 39, reinterpret_cast<LPARAM>(&label));
+    RECT client = {};
+    GetClientRect(list, &client);
+    ASSERT_TRUE(PtInRect(&client, {label.left, label.top})) << "scrolled into view";
+    POINT below = {label.left, std::min(label.bottom, client.bottom - 1)};
+    ClientToScreen(list, &below);
+    EXPECT_EQ(below.x, MenuSpy::shown[0].at.x);
+    EXPECT_EQ(below.y, MenuSpy::shown[0].at.y);
+}
+
 TEST_F(MainDialogTest, RoutesReportHandledOrNot) {
     Open();
     HELPINFO help = {};
