@@ -72,9 +72,10 @@ int ListEntries() {
         if (enumerated == ERROR_NO_MORE_ITEMS) break;
         if (enumerated != ERROR_SUCCESS || !reachable) {
             // Its values would be read from another key, or none.
-            PrintError(std::string("Entry not listed: its name cannot be read in this system's "
-                                   "code page: ") +
-                       (enumerated == ERROR_SUCCESS ? name : "(longer than 260 bytes)"));
+            PrintError(
+                "Entry not listed: its name is too long or outside this system's code page: " +
+                (enumerated == ERROR_SUCCESS ? std::string(name)
+                                             : LongEntryName(key.get(), index)));
             status = kExitDoneInPart;
             if (enumerated != ERROR_SUCCESS && enumerated != ERROR_MORE_DATA) break;
             continue;
@@ -108,6 +109,10 @@ int ExportToFile(const char* path) {
         return kExitNothingDone;
     case ExportOutcome::kFileNotWritten:
         PrintError(file + ": Could not write the export file: " + SystemMessage(report.error));
+        if (!report.earlierFile.empty()) {
+            PrintError(file + ": your earlier file is now " + report.earlierFile +
+                       "; the new export is " + report.newFile);
+        }
         return kExitNothingDone;
     case ExportOutcome::kWritten:
         break;

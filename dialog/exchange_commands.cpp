@@ -55,6 +55,17 @@ void ListStored(HWND list, const std::vector<std::string>& stored) {
     ApplyColumnWidth(list);
 }
 
+// A replace that failed half-way may leave neither file at the path: then
+// the user learns where both are.
+std::string NotWrittenText(const ExportReport& report) {
+    std::string text = "Could not write the export file.";
+    if (!report.earlierFile.empty()) {
+        text += "\r\n\r\nYour earlier file is now " + report.earlierFile + "; the new export is " +
+                report.newFile + ".";
+    }
+    return text;
+}
+
 }  // namespace
 
 LONG ExportRegistryFile(HWND owner, const char* path) {
@@ -71,7 +82,7 @@ LONG ExportRegistryFile(HWND owner, const char* path) {
         MessageBoxA(owner, "Could not read the hook settings.", kAppTitle, MB_ICONERROR);
         break;
     case ExportOutcome::kFileNotWritten:
-        MessageBoxA(owner, "Could not write the export file.", kAppTitle, MB_ICONERROR);
+        MessageBoxA(owner, NotWrittenText(report).c_str(), kAppTitle, MB_ICONERROR);
         break;
     case ExportOutcome::kWritten:
         if (!report.leftOut.empty()) WarnLeftOut(owner, report.leftOut);

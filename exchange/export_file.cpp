@@ -11,11 +11,9 @@
 namespace {
 
 bool WriteText(ExportOutput* out, const char* text, int length) {
-    DWORD written = 0;
-    const bool ok = WriteFile(out->file, text, static_cast<DWORD>(length), &written, nullptr) &&
-                    written == static_cast<DWORD>(length);
-    if (!ok && out->error == ERROR_SUCCESS) out->error = LastFailure();
-    return ok;
+    const LONG status = WriteAll(out->file, text, static_cast<DWORD>(length));
+    if (status != ERROR_SUCCESS && out->error == ERROR_SUCCESS) out->error = status;
+    return status == ERROR_SUCCESS;
 }
 
 // Writes the whole file to an open handle: ERROR_SUCCESS, or the error that
@@ -29,8 +27,13 @@ LONG WriteExport(HKEY settingsKey, HANDLE file, ExportReport* report) {
         bool reachable = true;
         const LONG status = EnumerateEntry(settingsKey, index, name, &reachable);
         if (status == ERROR_NO_MORE_ITEMS) break;
-        // Any other answer (such as a name too long for the buffer) would
-        // leave entries out of the backup.
+        // A name longer than an entry name may be (made by another program
+        // in a double-byte code page or UTF-8) is left out and named.
+        if (status == ERROR_MORE_DATA) {
+            report->leftOut.push_back(LongEntryName(settingsKey, index));
+            continue;
+        }
+        // Any other answer would leave entries out of the backup unsaid.
         if (status != ERROR_SUCCESS) return status;
         // Its section would name another key, and hold none of its values.
         if (!reachable) {
@@ -58,15 +61,24 @@ LONG WriteExport(HKEY settingsKey, HANDLE file, ExportReport* report) {
 // Writes the export beside `path` and puts it in place; ERROR_SUCCESS, or
 // the error that kept it from replacing the file (which is then untouched).
 LONG ExportTo(HKEY settingsKey, const char* path, ExportReport* report) {
+    // Beside the file a link points to: that file is replaced, the link kept.
+    char target[MAX_PATH];
+    ResolveTarget(path, target);
     char temp[MAX_PATH] = "";
     UniqueFile file;
-    LONG status = CreateFileBeside(path, temp, &file);
+    LONG status = CreateFileBeside(target, temp, &file);
     if (status != ERROR_SUCCESS) return status;
     status = WriteExport(settingsKey, file.get(), report);
     const LONG finished = FinishFile(&file);
     if (status == ERROR_SUCCESS) status = finished;
-    if (status == ERROR_SUCCESS) return PutInPlace(temp, path);
-    DeleteFileA(temp);
+    if (status != ERROR_SUCCESS) {
+        DeleteFileA(temp);
+        return status;
+    }
+    StrandedFiles stranded;
+    status = PutInPlace(temp, target, &stranded);
+    report->earlierFile = stranded.earlier;
+    report->newFile = stranded.fresh;
     return status;
 }
 

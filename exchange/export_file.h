@@ -20,6 +20,10 @@ struct ExportReport {
     // Entries whose names this system's code page cannot hold, as it shows
     // them: their sections would name other keys, so they are left out.
     std::vector<std::string> leftOut;
+    // When a replace failed half-way and neither file could go back to the
+    // path: where the user's earlier file and the new export are now.
+    std::string earlierFile;
+    std::string newFile;
 };
 
 // The file at `path` is replaced only by a complete export.

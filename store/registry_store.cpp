@@ -121,6 +121,17 @@ LONG EnumerateEntry(HKEY settingsKey, DWORD index, char* name, bool* reachable) 
     return status;
 }
 
+std::string LongEntryName(HKEY settingsKey, DWORD index) {
+    // 255 characters of up to four bytes each, in UTF-8.
+    char name[kMaxKeyNameChars * 4 + 1];
+    DWORD length = sizeof(name);
+    if (RegEnumKeyExA(settingsKey, index, name, &length, nullptr, nullptr, nullptr, nullptr) !=
+        ERROR_SUCCESS) {
+        return "(a name that cannot be read)";
+    }
+    return std::string(name, length);
+}
+
 LONG DeleteEntryKey(const char* name) {
     char path[kKeyPathSize];
     BuildEntryKeyPath(name, path, sizeof(path));

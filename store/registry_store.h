@@ -3,6 +3,8 @@
 #pragma once
 #include <windows.h>
 
+#include <string>
+
 bool ReadRegistryDword(HKEY root, const char* keyPath, const char* valueName, DWORD* result);
 bool WriteRegistryDword(HKEY root, const char* keyPath, const char* valueName, DWORD value);
 
@@ -36,6 +38,10 @@ LONG CountEntries(DWORD* count);
 // may hold characters this system's code page cannot, which come back as
 // '?' and open no key (or another one).
 LONG EnumerateEntry(HKEY settingsKey, DWORD index, char* name, bool* reachable = nullptr);
+
+// The name at `index` however many bytes it takes, for telling the user of
+// an entry whose name EnumerateEntry found too long for its buffer.
+std::string LongEntryName(HKEY settingsKey, DWORD index);
 
 // RegDeleteKeyA of the entry's key; 0 on success.
 LONG DeleteEntryKey(const char* name);

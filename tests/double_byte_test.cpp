@@ -126,7 +126,7 @@ TEST_F(DoubleByteTest, NameOfTheFullListedLengthReachesItsOwnEntry) {
 
 // 141 characters of two bytes are 282 bytes: more than the 261 an entry
 // name is enumerated into, so the registry answers ERROR_MORE_DATA for it.
-TEST_F(DoubleByteTest, NameTooLongForTheBufferFailsTheExportButNotTheList) {
+TEST_F(DoubleByteTest, NameTooLongForTheBufferIsLeftOutOfListAndExportAndNamed) {
     const std::wstring settings = L"Software\\QBL\\KMXHooks\\Application_Prefs\\";
     const std::wstring longName = settings + std::wstring(141, L'\x8868');
     HKEY created = nullptr;
@@ -142,11 +142,49 @@ TEST_F(DoubleByteTest, NameTooLongForTheBufferFailsTheExportButNotTheList) {
 
     const std::string target = folder.File("backup.reg");
     WriteFileBytes(target, "the last good backup");
-    EXPECT_NE(ERROR_SUCCESS, ExportRegistryFile(nullptr, target.c_str()));
-    EXPECT_EQ((std::vector<std::string>{"Could not write the export file."}), Texts());
-    EXPECT_EQ("the last good backup", ReadFileBytes(target));
+    EXPECT_EQ(ERROR_SUCCESS, ExportRegistryFile(nullptr, target.c_str()));
+    std::string hyo141;
+    for (int i = 0; i < 141; ++i) hyo141 += kHyo;
+    EXPECT_EQ((std::vector<std::string>{"These entries were not exported: their names cannot be "
+                                        "written in this system's code page.\r\n\r\n" +
+                                        hyo141}),
+              Texts());
+    EXPECT_EQ("REGEDIT4\r\n\r\n[" + kPrefix +
+                  "A]\r\n\"use_GetUpdateRect\"=dword:00000001\r\n\r\n[" + kPrefix + kKo +
+                  ".exe]\r\n\"use_GetUpdateRect\"=dword:00000000\r\n\r\n",
+              ReadFileBytes(target));
     EXPECT_EQ((std::vector<std::string>{"backup.reg"}), folder.Names());
     RegDeleteKeyW(HKEY_CURRENT_USER, longName.c_str());
+}
+
+// The registry limits a name to 255 characters, which here take up to 510
+// bytes: such an entry's own export imports back, and only a longer name is
+// refused, and said to be.
+TEST_F(DoubleByteTest, ImportedNamesAreLimitedInCharacters) {
+    struct Case {
+        int characters;
+        bool imported;
+        bool listed;  // a list item holds 260 bytes
+    };
+    for (const Case& c : {Case{130, true, true}, Case{200, true, false}, Case{256, false, false}}) {
+        std::string name;
+        for (int i = 0; i < c.characters; ++i) name += kKo;
+        const std::string file = folder.File("in.reg");
+        WriteFileBytes(
+            file, "REGEDIT4\r\n\r\n[" + kPrefix + name + "]\r\n\"use_Timer\"=dword:00000001\r\n");
+        Open();
+        boxes.Answer(IDYES);
+        ImportRegistryFile(dialog, list, file.c_str());
+        EXPECT_EQ(c.imported, EntryExists(name)) << c.characters;
+        EXPECT_EQ(c.listed ? std::vector<std::string>{name} : std::vector<std::string>{}, Items())
+            << c.characters;
+        std::vector<std::string> texts = {"Do you want to replace existing hook settings?"};
+        if (!c.imported) texts.push_back("Some hook settings could not be imported.");
+        EXPECT_EQ(texts, Texts()) << c.characters;
+        Close();
+        boxes.Clear();
+        RegDeleteTreeA(HKEY_CURRENT_USER, "Software\\QBL");
+    }
 }
 
 }  // namespace

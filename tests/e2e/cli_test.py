@@ -90,6 +90,16 @@ class Cli(unittest.TestCase):
                               section("B b", {"use_Timer": 0, "use_Deferral": 2}) + "\r\n")
                              .encode(), f.read())
         self.assertEqual(["out.reg", "seed.reg"], sorted(os.listdir(self.folder)))
+        # A link at the path: the file it points to gets the export, the link stays.
+        os.mkdir(self.file("real"))
+        self.file(os.path.join("real", "kept.reg"), "old")
+        os.symlink(os.path.join("real", "kept.reg"), self.file("link.reg"))
+        self.check("through a link", run("export", windows_path(self.file("link.reg"))), 0,
+                   ("Exported 2 entries",), "")
+        self.assertTrue(os.path.islink(self.file("link.reg")))
+        with open(out, "rb") as f, open(self.file(os.path.join("real", "kept.reg")), "rb") as g:
+            self.assertEqual(f.read(), g.read())
+        self.assertEqual(["kept.reg"], os.listdir(self.file("real")))
         missing = windows_path(os.path.join(self.folder, "missing", "out.reg"))
         self.check("a folder that is not there", run("export", missing), 2, "",
                    (missing + ": Could not write the export file: ",))
