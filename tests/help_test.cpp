@@ -223,6 +223,17 @@ TEST_F(HelpTest, ExpandableRegistryPathIsExpanded) {
     SetEnvironmentVariableA("KMX_HELP_FOLDER", nullptr);
 }
 
+// A name without its folder would be searched for beside the program first.
+TEST_F(HelpTest, ControlNamedWithoutAFullPathIsNeverLoaded) {
+    if (!InFreshProcess()) {
+        EXPECT_EQ(0, RunCurrentTestInFreshProcess());
+        return;
+    }
+    help->PointAt("hhstandin.dll");  // beside the test program
+    RequestHelp(IDC_TIMER);
+    EXPECT_EQ(nullptr, GetModuleHandleA("hhstandin.dll"));
+}
+
 // Run from a download folder, a file named like the control beside the
 // program (or in the current folder) must never run inside it. The test
 // program is copied into such a folder and run there; Wine is told to

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 #include "dialog/server_check.h"
 #include "store/handles.h"
@@ -82,11 +83,35 @@ TEST_F(ServerWarningTest, ServerInAnotherSessionOrLockedAwayIsFound) {
     ExpectWarnedOnceBeforeTheDialog();
 }
 
+// Every look the check takes, and whether a mutex of the server's names
+// existed at that moment: a check that made one (and closed it again) would
+// show in either.
+struct LookSpy {
+    static HANDLE WINAPI Open(DWORD access, BOOL inherit, LPCSTR name) {
+        looks.push_back(std::to_string(access) + " " + name);
+        for (const std::string& server :
+             {std::string(kServerMutex), "Global\\" + std::string(kServerMutex)}) {
+            UniqueHandle seen(OpenMutexA(SYNCHRONIZE, FALSE, server.c_str()));
+            madeOne = madeOne || seen.valid();
+        }
+        return OpenMutexA(access, inherit, name);
+    }
+    static inline std::vector<std::string> looks;
+    static inline bool madeOne = false;
+};
+
 TEST_F(ServerWarningTest, NoWarningAndNoMutexLeftWhenTheServerIsAbsent) {
     // Mutex names are case-sensitive.
     UniqueHandle other(CreateMutexA(nullptr, TRUE, "dravik_win32_instance_mutex"));
+    g_openMutex = LookSpy::Open;
     Open();
     EXPECT_TRUE(boxes.shown().empty());
+    const std::string synchronize = std::to_string(SYNCHRONIZE);
+    EXPECT_EQ((std::vector<std::string>{synchronize + " Global\\" + kServerMutex,
+                                        synchronize + " " + kServerMutex}),
+              LookSpy::looks)
+        << "only looked, never created";
+    EXPECT_FALSE(LookSpy::madeOne);
     // Looked for while the dialog is open: the check made none of its own.
     for (const std::string& name :
          {std::string(kServerMutex), "Global\\" + std::string(kServerMutex)}) {
