@@ -6,6 +6,7 @@
 
 #include <ctype.h>
 #include <stdio.h>
+#include <string.h>
 
 #include <algorithm>
 #include <string>
@@ -27,86 +28,87 @@ const std::string kNew =
     "REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\Software\\QBL\\KMXHooks\\Application_Prefs\\A]\r\n"
     "\"use_GetUpdateRect\"=dword:00000001\r\n\r\n";
 
-std::string g_folder;
-DWORD g_hold = 0;
-
-DWORD WINAPI LookHoldsTemp(LPCSTR path) {
-    HoldFile(FindFileIn(g_folder, "kmx*.tmp"), g_hold);
-    return GetFileAttributesA(path);
-}
-// ERROR_UNABLE_TO_MOVE_REPLACEMENT_2: the old file under the backup name.
-BOOL WINAPI AsideHoldsBackup(LPCSTR replaced, LPCSTR, LPCSTR backup, DWORD, LPVOID, LPVOID) {
-    MoveFileA(replaced, backup);
-    HoldFile(backup, g_hold);
-    SetLastError(ERROR_UNABLE_TO_MOVE_REPLACEMENT_2);
-    return FALSE;
-}
-BOOL WINAPI AsideHoldsBoth(LPCSTR replaced, LPCSTR replacement, LPCSTR backup, DWORD, LPVOID,
-                           LPVOID) {
-    MoveFileA(replaced, backup);
-    HoldFile(backup, g_hold);
-    HoldFile(replacement, g_hold);
-    SetLastError(ERROR_UNABLE_TO_MOVE_REPLACEMENT_2);
-    return FALSE;
-}
-// ERROR_UNABLE_TO_MOVE_REPLACEMENT with a backup name: both keep their names.
-BOOL WINAPI LeavesBothHoldsTemp(LPCSTR, LPCSTR replacement, LPCSTR, DWORD, LPVOID, LPVOID) {
-    HoldFile(replacement, g_hold);
-    SetLastError(ERROR_UNABLE_TO_MOVE_REPLACEMENT);
-    return FALSE;
-}
-BOOL WINAPI ReplacesHoldsBackup(LPCSTR replaced, LPCSTR replacement, LPCSTR backup, DWORD flags,
-                                LPVOID exclude, LPVOID reserved) {
-    const BOOL done = ReplaceFileA(replaced, replacement, backup, flags, exclude, reserved);
-    HoldFile(backup, g_hold);
-    return done;
-}
-// Network storage without ReplaceFile.
-BOOL WINAPI Unsupported(LPCSTR, LPCSTR, LPCSTR, DWORD, LPVOID, LPVOID) {
-    SetLastError(ERROR_NOT_SUPPORTED);
-    return FALSE;
-}
-// A disk that fails without an error code.
-BOOL WINAPI FlushFailsSilently(HANDLE) {
-    SetLastError(ERROR_SUCCESS);
-    return FALSE;
-}
-BOOL WINAPI WritesShortSilently(HANDLE file, LPCVOID data, DWORD size, LPDWORD written,
-                                LPOVERLAPPED) {
-    const BOOL done = WriteFile(file, data, size > 0 ? size - 1 : 0, written, nullptr);
-    SetLastError(ERROR_SUCCESS);
-    return done;
-}
+enum When { kBeforeExport, kAtTheLook, kAtTheReplace };
+enum Outcome { kNewFile, kOldFile, kNeither };  // at the path afterwards
 
 struct HeldCase {
     const char* step;
-    bool oldFile;     // a file is at the path before
-    bool holdTarget;  // the chosen file is held as the export starts
-    DWORD hold;
-    ReplaceFileProc replace;
-    FileAttributesProc look;
-    WriteFileProc write;
-    FlushFileProc flush;
-    bool exported;  // the new export at the path and no message; else the old file and one
-    std::vector<const char*> left;  // files beside it afterwards
-    bool noticedBeforeReplace = false;
+    bool oldFile;        // a file is at the path before
+    When when;           // the holds begin
+    const char* held;    // files held then: "settings.reg", "kmx*.tmp", "kmx*.bak", or both
+    DWORD hold;          // for how long
+    DWORD replaceError;  // 0: the real ReplaceFileA; 1177 first moves the old file aside
+    int diskFault;       // 1: a flush, 2: a short write, failing without an error code
+    Outcome outcome;
+    const char* left;  // files left beside it
+    bool noticedBeforeReplace;
 };
 
-// Every replace goes through here to the case's stand-in, and is counted.
-ReplaceFileProc g_caseReplace = nullptr;
+const HeldCase* g_case = nullptr;
+std::string g_folder;
 int g_replaces = 0;
-BOOL WINAPI CountedReplace(LPCSTR replaced, LPCSTR replacement, LPCSTR backup, DWORD flags,
-                           LPVOID exclude, LPVOID reserved) {
+std::string g_backupGiven;
+DWORD g_attributesSet = 0;
+
+void HoldNow(When when) {
+    if (g_case->when != when) return;
+    for (const char* pattern : {"settings.reg", "kmx*.tmp", "kmx*.bak"}) {
+        if (strstr(g_case->held, pattern)) HoldFile(FindFileIn(g_folder, pattern), g_case->hold);
+    }
+}
+// The old file as the look finds it: with attributes that say how it was
+// stored, which the new file must not take over.
+DWORD WINAPI Look(LPCSTR path) {
+    HoldNow(kAtTheLook);
+    const DWORD real = GetFileAttributesA(path);
+    constexpr DWORD kPinned = 0x00080000;
+    return real == INVALID_FILE_ATTRIBUTES ? real
+                                           : real | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_OFFLINE |
+                                                 FILE_ATTRIBUTE_TEMPORARY | kPinned;
+}
+BOOL WINAPI Replace(LPCSTR replaced, LPCSTR replacement, LPCSTR backup, DWORD flags, LPVOID,
+                    LPVOID) {
     ++g_replaces;
-    return g_caseReplace(replaced, replacement, backup, flags, exclude, reserved);
+    g_backupGiven = backup ? backup : "";
+    BOOL done = FALSE;
+    if (g_case->replaceError == 0) {
+        done = ReplaceFileA(replaced, replacement, backup, flags, nullptr, nullptr);
+    } else if (g_case->replaceError == ERROR_UNABLE_TO_MOVE_REPLACEMENT_2) {
+        MoveFileA(replaced, backup);
+    }
+    HoldNow(kAtTheReplace);
+    if (!done) SetLastError(g_case->replaceError);
+    return done;
+}
+BOOL WINAPI Flush(HANDLE file) {
+    if (g_case->diskFault != 1) return FlushFileBuffers(file);
+    SetLastError(ERROR_SUCCESS);
+    return FALSE;
+}
+BOOL WINAPI Write(HANDLE file, LPCVOID data, DWORD size, LPDWORD written, LPOVERLAPPED) {
+    const DWORD shortBy = g_case->diskFault == 2 && size > 0 ? 1 : 0;
+    const BOOL done = WriteFile(file, data, size - shortBy, written, nullptr);
+    if (shortBy) SetLastError(ERROR_SUCCESS);
+    return done;
+}
+BOOL WINAPI SetAttributes(LPCSTR path, DWORD attributes) {
+    g_attributesSet = attributes;
+    return SetFileAttributesA(path, attributes);
 }
 
 class HeldFilesTest : public ::testing::TestWithParam<HeldCase> {
 protected:
     void SetUp() override {
         g_folder = folder.path();
+        g_replaces = 0;
+        g_attributesSet = 0;
         CreateEntryWith("A", {1});
         WriteFileBytes(target, kOld);
+        g_replaceFile = Replace;
+        g_targetAttributes = Look;
+        g_writeFile = Write;
+        g_flushFile = Flush;
+        g_setAttributes = SetAttributes;
     }
     void TearDown() override {
         ReleaseAllHolds();
@@ -114,6 +116,15 @@ protected:
         g_targetAttributes = GetFileAttributesA;
         g_writeFile = WriteFile;
         g_flushFile = FlushFileBuffers;
+        g_setAttributes = SetFileAttributesA;
+        SetFileAttributesA(target.c_str(), FILE_ATTRIBUTE_NORMAL);
+    }
+    LONG Export(const HeldCase& c) {
+        g_case = &c;
+        HoldNow(kBeforeExport);
+        const LONG status = ExportRegistryFile(nullptr, target.c_str());
+        ReleaseAllHolds();
+        return status;
     }
     RegistrySandbox registry;
     MessageBoxes boxes;
@@ -121,106 +132,74 @@ protected:
     std::string target = folder.File("settings.reg");
 };
 
-TEST_P(HeldFilesTest, PathHoldsTheNewFileOrTheOldOneAndNothingStrays) {
+TEST_P(HeldFilesTest, PathHoldsTheNewFileOrTheOldOneOrTheUserIsTold) {
     const HeldCase& c = GetParam();
     if (!c.oldFile) DeleteFileA(target.c_str());
-    g_hold = c.hold;
-    if (c.holdTarget) {
-        ASSERT_TRUE(HoldFile(target, c.hold));
-    }
-    g_caseReplace = c.replace ? c.replace : ReplaceFileA;
-    g_replaces = 0;
-    g_replaceFile = CountedReplace;
-    if (c.look) g_targetAttributes = c.look;
-    if (c.write) g_writeFile = c.write;
-    if (c.flush) g_flushFile = c.flush;
-    const LONG status = ExportRegistryFile(nullptr, target.c_str());
-    ReleaseAllHolds();
-    EXPECT_EQ(c.exported, status == ERROR_SUCCESS) << status;
-    EXPECT_EQ(c.exported ? kNew : c.oldFile ? kOld : "", ReadFileBytes(target));
-    EXPECT_EQ(c.exported ? 0u : 1u, boxes.shown().size());
-    if (!c.exported && !boxes.shown().empty()) {
-        EXPECT_EQ("Could not write the export file.", boxes.shown()[0].text);
-    }
+    const LONG status = Export(c);
+    EXPECT_EQ(c.outcome == kNewFile, status == ERROR_SUCCESS) << status;
+    const std::string bytes[] = {kNew, kOld, "<no file>"};  // as ReadFileBytes has them
+    EXPECT_EQ(bytes[c.outcome], ReadFileBytes(target));
+    std::string message = "Could not write the export file.";
     std::vector<std::string> expected = {"settings.reg"};
-    for (const char* pattern : c.left) {
+    if (c.outcome == kNeither) {
+        const std::string backup = FindFileIn(folder.path(), "kmx*.bak");
+        const std::string temp = FindFileIn(folder.path(), "kmx*.tmp");
+        EXPECT_EQ(kOld, ReadFileBytes(backup));
+        EXPECT_EQ(kNew, ReadFileBytes(temp));
+        message +=
+            "\r\n\r\nYour earlier file is now " + backup + "; the new export is " + temp + ".";
+        expected.clear();
+    }
+    EXPECT_EQ(
+        c.outcome == kNewFile ? std::vector<std::string>{} : std::vector<std::string>{message},
+        boxes.Texts());
+    for (const char* pattern : {"kmx*.tmp", "kmx*.bak"}) {
         const std::string found = FindFileIn(folder.path(), pattern);
-        EXPECT_NE("", found) << pattern;
-        if (!found.empty()) expected.push_back(found.substr(folder.path().size() + 1));
+        if (strstr(c.left, pattern) && !found.empty())
+            expected.push_back(found.substr(g_folder.size() + 1));
     }
     std::sort(expected.begin(), expected.end());
     EXPECT_EQ(expected, folder.Names());
     if (c.noticedBeforeReplace) {
         EXPECT_EQ(0, g_replaces);
     }
+    // Only the user's attributes, and the archive bit for the new content.
+    if (g_attributesSet) {
+        EXPECT_EQ(static_cast<DWORD>(FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_ARCHIVE),
+                  g_attributesSet);
+    }
 }
 
 // clang-format off
 const HeldCase kHeldCases[] = {
-    // step                               old file held target  hold    replace              look           write                flush               exported left
-    {"the look at the chosen file",           true, true,  kMoment, nullptr,             nullptr,       nullptr,             nullptr,            true,  {}},
+    // step                                    old    holds begin    held                 hold     replace error                       disk outcome    left        noticed before replace
+    {"the look at the chosen file",            true,  kBeforeExport, "settings.reg",      kMoment, 0,                                  0,   kNewFile, "",         false},
     // Held beyond the retries: noticed by the look, which asks for delete access.
-    {"the chosen file without delete sharing", true, true,  kLong,   nullptr,             nullptr,       nullptr,             nullptr,            false, {}, true},
-    {"the move to a path with no file",       false, false, kMoment, nullptr,             LookHoldsTemp, nullptr,             nullptr,            true,  {}},
-    {"the old file back from the backup name", true, false, kMoment, AsideHoldsBackup,    nullptr,       nullptr,             nullptr,            false, {}},
+    {"the chosen file without delete sharing", true,  kBeforeExport, "settings.reg",      kLong,   0,                                  0,   kOldFile, "",         true},
+    {"the move to a path with no file",        false, kAtTheLook,    "kmx*.tmp",          kMoment, 0,                                  0,   kNewFile, "",         false},
+    {"the old file back from the backup name", true,  kAtTheReplace, "kmx*.bak",          kMoment, ERROR_UNABLE_TO_MOVE_REPLACEMENT_2, 0,   kOldFile, "",         false},
     // The old file cannot return: the complete new one takes the path.
-    {"the new file to the emptied path",      true, false, kLong,   AsideHoldsBackup,    nullptr,       nullptr,             nullptr,            true,  {"kmx*.bak"}},
-    {"the deletion of the temporary file",    true, false, kMoment, LeavesBothHoldsTemp, nullptr,       nullptr,             nullptr,            false, {}},
-    {"the deletion of the backup",            true, false, kMoment, ReplacesHoldsBackup, nullptr,       nullptr,             nullptr,            true,  {}},
-    {"a file system without ReplaceFile",     true, false, 0,       Unsupported,         nullptr,       nullptr,             nullptr,            true,  {}},
-    {"a flush that fails without an error",   true, false, 0,       nullptr,             nullptr,       nullptr,             FlushFailsSilently, false, {}},
-    {"a short write without an error",        true, false, 0,       nullptr,             nullptr,       WritesShortSilently, nullptr,            false, {}},
+    {"the new file to the emptied path",       true,  kAtTheReplace, "kmx*.bak",          kLong,   ERROR_UNABLE_TO_MOVE_REPLACEMENT_2, 0,   kNewFile, "kmx*.bak", false},
+    {"neither file to the emptied path",       true,  kAtTheReplace, "kmx*.bak kmx*.tmp", kLong,   ERROR_UNABLE_TO_MOVE_REPLACEMENT_2, 0,   kNeither, "kmx*.bak kmx*.tmp", false},
+    {"the deletion of the temporary file",     true,  kAtTheReplace, "kmx*.tmp",          kMoment, ERROR_UNABLE_TO_MOVE_REPLACEMENT,   0,   kOldFile, "",         false},
+    {"the deletion of the backup",             true,  kAtTheReplace, "kmx*.bak",          kMoment, 0,                                  0,   kNewFile, "",         false},
+    {"a file system without ReplaceFile",      true,  kAtTheReplace, "",                  0,       ERROR_NOT_SUPPORTED,                0,   kNewFile, "",         false},
+    {"a flush that fails without an error",    true,  kAtTheReplace, "",                  0,       0,                                  1,   kOldFile, "",         false},
+    {"a short write without an error",         true,  kAtTheReplace, "",                  0,       0,                                  2,   kOldFile, "",         false},
 };
 // clang-format on
 
 INSTANTIATE_TEST_SUITE_P(EveryStep, HeldFilesTest, ::testing::ValuesIn(kHeldCases),
                          [](const ::testing::TestParamInfo<HeldCase>& info) {
-                             std::string name;
-                             for (const char* p = info.param.step; *p; ++p) {
-                                 name += isalnum(*p) ? *p : '_';
-                             }
+                             std::string name = info.param.step;
+                             for (char& c : name)
+                                 c = isalnum(static_cast<unsigned char>(c)) ? c : '_';
                              return name;
                          });
 
-// The old file can neither return nor be replaced: both files stay, and the
-// user learns where.
-TEST_F(HeldFilesTest, NeitherFileCanMoveAndTheUserIsToldWhereBothAre) {
-    g_hold = kLong;
-    g_replaceFile = AsideHoldsBoth;
-    EXPECT_NE(ERROR_SUCCESS, ExportRegistryFile(nullptr, target.c_str()));
-    ReleaseAllHolds();
-    const std::string backup = FindFileIn(folder.path(), "kmx*.bak");
-    const std::string temp = FindFileIn(folder.path(), "kmx*.tmp");
-    EXPECT_EQ(kOld, ReadFileBytes(backup));
-    EXPECT_EQ(kNew, ReadFileBytes(temp));
-    EXPECT_FALSE(FileExists(target));
-    ASSERT_EQ(1u, boxes.shown().size());
-    EXPECT_EQ("Could not write the export file.\r\n\r\nYour earlier file is now " + backup +
-                  "; the new export is " + temp + ".",
-              boxes.shown()[0].text);
-}
-
-// What the replace is given: a backup name no file has, and of the old
-// file's attributes only the user's, with the archive bit.
-std::string g_backupGiven;
-DWORD g_attributesSet = 0;
-constexpr DWORD kPinned = 0x00080000;
-DWORD WINAPI StoredElsewhere(LPCSTR path) {
-    return GetFileAttributesA(path) | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_OFFLINE |
-           FILE_ATTRIBUTE_TEMPORARY | kPinned;
-}
-BOOL WINAPI RecordsBackup(LPCSTR replaced, LPCSTR replacement, LPCSTR backup, DWORD flags,
-                          LPVOID exclude, LPVOID reserved) {
-    g_backupGiven = backup ? backup : "";
-    return ReplaceFileA(replaced, replacement, backup, flags, exclude, reserved);
-}
-BOOL WINAPI RecordsAttributes(LPCSTR path, DWORD attributes) {
-    g_attributesSet = attributes;
-    return SetFileAttributesA(path, attributes);
-}
-
-TEST_F(HeldFilesTest, ReplaceKeepsOtherFilesAndOnlyTheUsersAttributes) {
-    // The names the backup would take first, over the next moments.
+// The backup takes a name no file has: the names it would take first, over
+// the next moments, belong to someone else.
+TEST_F(HeldFilesTest, BackupNameTakenByAnotherFileIsNeverUsed) {
     std::vector<std::string> taken;
     const DWORD now = GetTickCount();
     for (DWORD i = 0; i < 40; ++i) {
@@ -230,19 +209,12 @@ TEST_F(HeldFilesTest, ReplaceKeepsOtherFilesAndOnlyTheUsersAttributes) {
         taken.push_back(folder.File(name));
         WriteFileBytes(taken.back(), "someone else's");
     }
-    g_replaceFile = RecordsBackup;
-    g_targetAttributes = StoredElsewhere;
-    g_setAttributes = RecordsAttributes;
-    EXPECT_EQ(ERROR_SUCCESS, ExportRegistryFile(nullptr, target.c_str()));
-    g_setAttributes = SetFileAttributesA;
-    EXPECT_EQ(kNew, ReadFileBytes(target));
+    const HeldCase plain = {"plain", true, kBeforeExport, "", 0, 0, 0, kNewFile, "", false};
+    EXPECT_EQ(ERROR_SUCCESS, Export(plain));
     for (const std::string& file : taken) {
         EXPECT_EQ("someone else's", ReadFileBytes(file)) << file;
         EXPECT_NE(file, g_backupGiven);
     }
-    EXPECT_NE("", g_backupGiven);
-    EXPECT_EQ(static_cast<DWORD>(FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_ARCHIVE), g_attributesSet);
-    SetFileAttributesA(target.c_str(), FILE_ATTRIBUTE_NORMAL);
 }
 
 }  // namespace

@@ -128,8 +128,4 @@ int DialogTest::ExpectedColumnWidth() const {
     return client.right - 2;
 }
 
-std::vector<std::string> DialogTest::Texts() const {
-    std::vector<std::string> texts;
-    for (const ShownBox& box : boxes.shown()) texts.push_back(box.text);
-    return texts;
-}
+std::vector<std::string> DialogTest::Texts() const { return boxes.Texts(); }

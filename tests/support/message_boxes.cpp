@@ -77,3 +77,9 @@ void MessageBoxes::OnActivate(HWND box) {
     shown_.push_back(shown);
     PostMessageA(box, WM_COMMAND, shown.answer, 0);
 }
+
+std::vector<std::string> MessageBoxes::Texts() const {
+    std::vector<std::string> texts;
+    for (const ShownBox& box : shown_) texts.push_back(box.text);
+    return texts;
+}

@@ -28,6 +28,7 @@ public:
     void Answer(int button) { answers_.push_back(button); }
     const std::vector<ShownBox>& shown() const { return shown_; }
     void Clear() { shown_.clear(); }
+    std::vector<std::string> Texts() const;  // of the boxes shown so far
 
 private:
     static LRESULT CALLBACK Hook(int code, WPARAM wParam, LPARAM lParam);
