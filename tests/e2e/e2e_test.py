@@ -221,15 +221,15 @@ class App:
 ADD_NEW, DELETE, RESET, IMPORT, EXPORT = range(5)
 
 
-class EndToEnd(unittest.TestCase):
+class PrefixCase(unittest.TestCase):
+    """A case in the suite's prefix: HKCU\\Software\\QBL cleared before and
+    after, and a temporary folder of its own."""
+
     def setUp(self):
         wine("reg", "delete", r"HKCU\Software\QBL", "/f")
         self.folder = tempfile.mkdtemp(prefix="kmx-e2e-")
-        self.app = None
 
     def tearDown(self):
-        if self.app:
-            self.app.kill()
         wine("reg", "delete", r"HKCU\Software\QBL", "/f")
         subprocess.run(["rm", "-rf", self.folder])
 
@@ -238,6 +238,17 @@ class EndToEnd(unittest.TestCase):
         write_reg(path, entries)
         wine("regedit", "/s", windows_path(path))
         self.assertEqual(set(entries), {n for n in entries if registry(n) is not None})
+
+
+class EndToEnd(PrefixCase):
+    def setUp(self):
+        super().setUp()
+        self.app = None
+
+    def tearDown(self):
+        if self.app:
+            self.app.kill()
+        super().tearDown()
 
     def start(self, **kw):
         self.app = App(**kw)
