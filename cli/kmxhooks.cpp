@@ -9,6 +9,7 @@
 
 #include "cli/commands.h"
 #include "cli/console_text.h"
+#include "store/ansi_text.h"
 
 namespace {
 
@@ -33,20 +34,7 @@ struct Argument {
 
 Argument Convert(const wchar_t* wide) {
     Argument argument = {"", true};
-    // UTF-8 holds every character, and refuses the flags and the check.
-    const bool utf8 = GetACP() == CP_UTF8;
-    BOOL lossy = FALSE;
-    const DWORD flags = utf8 ? 0 : WC_NO_BEST_FIT_CHARS;
-    BOOL* check = utf8 ? nullptr : &lossy;
-    const int size = WideCharToMultiByte(CP_ACP, flags, wide, -1, nullptr, 0, nullptr, check);
-    if (size <= 0) {
-        argument.exact = false;
-        return argument;
-    }
-    std::vector<char> text(static_cast<size_t>(size));
-    WideCharToMultiByte(CP_ACP, flags, wide, -1, text.data(), size, nullptr, check);
-    argument.ansi = text.data();
-    argument.exact = !lossy;
+    argument.exact = ToAnsiExactly(wide, &argument.ansi);
     return argument;
 }
 

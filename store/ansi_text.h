@@ -3,6 +3,7 @@
 // another ASCII byte, so searches walk characters, never bytes. Lengths
 // stay in bytes, as the registry and the file system count them.
 #pragma once
+#include <string>
 
 // The nine characters an entry name typed in the program may not contain.
 constexpr char kForbiddenNameChars[] = "\\/:*?\"<>|";
@@ -16,3 +17,8 @@ const char* FindLastChar(const char* text, const char* set);
 // The length of `text` as the registry counts a name: in characters (UTF-16
 // units), not in the bytes of the ANSI code page.
 int CharacterCount(const char* text);
+
+// `wide` in the ANSI code page into `ansi`; false when one of its characters
+// has no form of its own there and came out as the default character or a
+// best-fit look-alike ("Ł" as "L"), which would name another key or file.
+bool ToAnsiExactly(const wchar_t* wide, std::string* ansi);

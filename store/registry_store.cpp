@@ -2,6 +2,7 @@
 
 #include <stdio.h>
 
+#include "store/ansi_text.h"
 #include "store/handles.h"
 #include "store/hook_settings.h"
 
@@ -36,23 +37,16 @@ bool OpenForWriting(HKEY root, const char* keyPath, UniqueRegKey* key) {
 }
 
 // The same index enumerated in Unicode, and whether every character of that
-// name has its own form in the ANSI code page (no default character, no
-// best-fit letter standing in for it).
+// name has its own form in the ANSI code page.
 bool NameFitsCodePage(HKEY settingsKey, DWORD index) {
-    // In UTF-8 every character has its bytes; the call also refuses the
-    // default-character test there.
-    if (GetACP() == CP_UTF8) return true;
     WCHAR wide[kMaxKeyNameChars + 1];
     DWORD length = kMaxKeyNameChars + 1;
     if (RegEnumKeyExW(settingsKey, index, wide, &length, nullptr, nullptr, nullptr, nullptr) !=
         ERROR_SUCCESS) {
         return true;  // nothing better known: as the ANSI name says
     }
-    char narrow[kMaxKeyNameChars * 4 + 1];
-    BOOL usedDefault = FALSE;
-    return WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide, -1, narrow,
-                               static_cast<int>(sizeof(narrow)), nullptr, &usedDefault) != 0 &&
-           !usedDefault;
+    std::string narrow;
+    return ToAnsiExactly(wide, &narrow);
 }
 
 }  // namespace

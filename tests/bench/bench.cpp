@@ -99,38 +99,12 @@ double StartToFilledList(int entries) {
     return filled;
 }
 
-double Timed(const std::string& commandLine) {
+// Whole seconds of a program's run, its start included; a console
+// program's output is thrown away, so that it stays out of the tables.
+double Timed(const std::string& commandLine, bool quiet = false) {
     const double start = Now();
-    RunProgram(commandLine);
+    RunProgram(commandLine, quiet);
     return Now() - start;
-}
-
-// A console program run with its output thrown away, so that it stays out
-// of the tables; whole seconds, its start included.
-double TimedQuiet(const std::string& commandLine) {
-    SECURITY_ATTRIBUTES inherit = {sizeof(inherit), nullptr, TRUE};
-    HANDLE nul = CreateFileA("NUL", GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit,
-                             OPEN_EXISTING, 0, nullptr);
-    std::string line = commandLine;
-    STARTUPINFOA startup = {};
-    startup.cb = sizeof(startup);
-    startup.dwFlags = STARTF_USESTDHANDLES;
-    startup.hStdInput = nul;
-    startup.hStdOutput = nul;
-    startup.hStdError = nul;
-    PROCESS_INFORMATION process = {};
-    const double start = Now();
-    if (!CreateProcessA(nullptr, &line[0], nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup,
-                        &process)) {
-        CloseHandle(nul);
-        return -1;
-    }
-    WaitForSingleObject(process.hProcess, 300000);
-    const double seconds = Now() - start;
-    CloseHandle(process.hThread);
-    CloseHandle(process.hProcess);
-    CloseHandle(nul);
-    return seconds;
 }
 
 // The question box of an import is the user's time, not the program's: a
@@ -277,29 +251,23 @@ int main() {
         row.importNew = Median(news);
         row.floor = Median(floors);
         row.newOverFloor = Median(ratios);
-        row.regedit = Median(kRuns, [&]() {
-            RegDeleteTreeA(HKEY_CURRENT_USER, "Software\\QBL");
-            return Timed("regedit.exe /s \"" + exported + "\"");
-        });
-
-        // The console program, as a logon script runs it: its start included.
-        row.cliReplace = Median(kRuns, [&]() {
-            RegDeleteTreeA(HKEY_CURRENT_USER, "Software\\QBL");
-            return TimedQuiet(console + " import \"" + exported + "\" --replace");
-        });
-        row.regImport = Median(kRuns, [&]() {
-            RegDeleteTreeA(HKEY_CURRENT_USER, "Software\\QBL");
-            return Timed("reg.exe import \"" + exported + "\"");
-        });
-        row.cliAddNew = Median(kRuns, [&]() {
-            RegDeleteTreeA(HKEY_CURRENT_USER, "Software\\QBL");
-            return TimedQuiet(console + " import \"" + exported + "\" --add");
-        });
+        // Into a registry without the entries.
+        auto intoEmpty = [&](const std::string& commandLine, bool quiet) {
+            return Median(kRuns, [&]() {
+                RegDeleteTreeA(HKEY_CURRENT_USER, "Software\\QBL");
+                return Timed(commandLine, quiet);
+            });
+        };
+        row.regedit = intoEmpty("regedit.exe /s \"" + exported + "\"", false);
+        row.regImport = intoEmpty("reg.exe import \"" + exported + "\"", false);
+        // The console program, as a logon script runs it.
+        row.cliReplace = intoEmpty(console + " import \"" + exported + "\" --replace", true);
+        row.cliAddNew = intoEmpty(console + " import \"" + exported + "\" --add", true);
         // Every logon after the first: each entry of the file is there.
         row.cliAddExisting = Median(
-            kRuns, [&]() { return TimedQuiet(console + " import \"" + exported + "\" --add"); });
+            kRuns, [&]() { return Timed(console + " import \"" + exported + "\" --add", true); });
         row.cliExport = Median(
-            kRuns, [&]() { return TimedQuiet(console + " export \"" + cliExported + "\""); });
+            kRuns, [&]() { return Timed(console + " export \"" + cliExported + "\"", true); });
         rows.push_back(row);
         fprintf(stderr, "%d entries measured\n", entries);
     }

@@ -4,7 +4,8 @@
 
 bool RunningOnWine();
 // Runs the command line, waits for it and returns its exit code (or -1).
-int RunProgram(const std::string& commandLine);
+// `quiet` throws away what it writes to its standard output and error.
+int RunProgram(const std::string& commandLine, bool quiet = false);
 
 // Some state is the process's (the file dialog's remembered corner, the
 // server mutex the program keeps): a test that needs a fresh process runs
