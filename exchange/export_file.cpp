@@ -72,7 +72,7 @@ LONG ExportTo(HKEY settingsKey, const char* path, ExportReport* report) {
     const LONG finished = FinishFile(&file);
     if (status == ERROR_SUCCESS) status = finished;
     if (status != ERROR_SUCCESS) {
-        DeleteFileA(temp);
+        DeleteWhenFree(temp);
         return status;
     }
     StrandedFiles stranded;

@@ -44,10 +44,6 @@ bool UntilNotHeld(Step step) {
     }
 }
 
-bool Delete(const char* path) {
-    return UntilNotHeld([path]() { return DeleteFileA(path) != FALSE; });
-}
-
 bool Move(const char* from, const char* to, DWORD flags) {
     return UntilNotHeld(
         [=]() { return MoveFileExA(from, to, flags | MOVEFILE_WRITE_THROUGH) != FALSE; });
@@ -139,13 +135,13 @@ void FullName(const char* path, char* full) {
 LONG Recover(const char* temp, const char* path, const char* backup, LONG error,
              StrandedFiles* stranded) {
     if (Exists(path) || (Exists(backup) && Move(backup, path, 0))) {
-        Delete(temp);
+        DeleteWhenFree(temp);
         return error;
     }
     // Nothing at the path and the old file cannot come back there: the new
     // file is complete, so it takes the place the user chose for it.
     if (Move(temp, path, 0)) {
-        Delete(backup);
+        DeleteWhenFree(backup);
         return ERROR_SUCCESS;
     }
     // Neither: both are kept, and the user is told where.
@@ -185,6 +181,10 @@ void ResolveTarget(const char* path, char* target) {
     } else if (strncmp(finalPath, "\\\\?\\", 4) == 0) {
         lstrcpynA(target, finalPath + 4, MAX_PATH);
     }
+}
+
+bool DeleteWhenFree(const char* path) {
+    return UntilNotHeld([path]() { return DeleteFileA(path) != FALSE; });
 }
 
 LONG CreateFileBeside(const char* path, char* temp, UniqueFile* file) {
@@ -230,7 +230,7 @@ LONG PutInPlace(const char* temp, const char* path, StrandedFiles* stranded) {
     char backup[MAX_PATH] = "";
     if (status == ERROR_SUCCESS) status = BackupNameBeside(path, backup);
     if (status != ERROR_SUCCESS) {
-        Delete(temp);
+        DeleteWhenFree(temp);
         return status;
     }
     // With a backup name, no failure of the replace leaves the path empty.
@@ -242,11 +242,11 @@ LONG PutInPlace(const char* temp, const char* path, StrandedFiles* stranded) {
         // Both files kept their names: a plain move takes the place.
         if (!Move(temp, path, MOVEFILE_REPLACE_EXISTING)) {
             status = LastFailure();
-            Delete(temp);
+            DeleteWhenFree(temp);
             return status;
         }
     }
-    Delete(backup);
+    DeleteWhenFree(backup);
     SetNewAttributes(path, attributes);
     return ERROR_SUCCESS;
 }

@@ -24,6 +24,9 @@ LONG CreateFileBeside(const char* path, char* temp, UniqueFile* file);
 // Writes all of `text` to the file; the error when it could not.
 LONG WriteAll(HANDLE file, const char* text, DWORD length);
 
+// Deletes a file that may be held for a moment after it was closed.
+bool DeleteWhenFree(const char* path);
+
 // Flushes and closes the file; what was written is on the disk only when
 // both succeed.
 LONG FinishFile(UniqueFile* file);
