@@ -15,7 +15,7 @@ scripts/prepare-prefix.sh "$arch" "$prefix" test
 if [ "$arch" = x86 ]; then
     echo "Program: the 32-bit build (build/x86)"
 else
-    echo "Program: the 64-bit build (build/x64); this machine cannot run 32-bit code"
+    echo "Program: the 64-bit build (build/x64); the 32-bit one cannot run: $(kmx_no_32bit_reason)"
 fi
 echo "Machine: $(kmx_machine)"
 exec xvfb-run -a -s "-screen 0 1024x768x24" sh -c '

@@ -1,7 +1,8 @@
 #!/bin/sh
 # make dist: dist/KMXHooksManager-<version>.zip with the dialog program and
 # the console program of both architectures (release builds, without debug
-# sections), the user's README.txt, the sample settings and SHA256SUMS.
+# sections), the user's README.txt, the licence, the sample settings and
+# SHA256SUMS.
 # The version is the CMake project version.
 set -eu
 cd "$(dirname "$0")/.."
@@ -30,9 +31,11 @@ done
 # Windows users open it with Notepad: CRLF line ends.
 sed 's/$/\r/' docs/README.txt >"$stage/README.txt"
 cp examples/sample-settings.reg "$stage/"
+# The MIT licence asks that its notice go with every copy.
+sed 's/$/\r/' LICENSE >"$stage/LICENSE.txt"
 (cd "$stage" && sha256sum x86/KMXHooksManager.exe x86/kmxhooks.exe x64/KMXHooksManager.exe \
-    x64/kmxhooks.exe README.txt sample-settings.reg >SHA256SUMS)
+    x64/kmxhooks.exe README.txt LICENSE.txt sample-settings.reg >SHA256SUMS)
 rm -f "dist/$name.zip"
 (cd "$stage" && cmake -E tar cf "../../../dist/$name.zip" --format=zip \
-    x86 x64 README.txt sample-settings.reg SHA256SUMS)
+    x86 x64 README.txt LICENSE.txt sample-settings.reg SHA256SUMS)
 echo "dist/$name.zip"

@@ -9,6 +9,10 @@ cd "$(dirname "$0")/.."
 scripts/build.sh
 . scripts/wine-env.sh
 
+# The install script's decisions, with stand-ins for apt: no Wine needed.
+scripts_status=0
+tests/scripts/install_deps_test.sh || scripts_status=1
+
 status=0
 note=""
 if kmx_runs_32bit; then
@@ -18,10 +22,14 @@ else
     # Not through ctest: its test list would start the 32-bit test programs.
     echo "Static check of the 32-bit build: clang for i686-w64-mingw32"
     scripts/static-checks.sh clang x86 || status=1
-    note="The 32-bit program was built and statically checked but not run: this machine cannot run 32-bit code (/usr/lib/wine/wine fails with Exec format error)."
+    note="The 32-bit program was built and statically checked but not run: $(kmx_no_32bit_reason)."
 fi
 [ $status -eq 0 ] || note="${note:+$note }The 32-bit suite FAILED (see above)."
 [ -z "$note" ] || echo "$note"
 scripts/prepare-prefix.sh x64 "$PWD/build/x64/wineprefix-test" test
 xvfb-run -a -s "-screen 0 1024x768x24" scripts/ctest-on-display.sh x64 "$@" || status=1
+[ $scripts_status -eq 0 ] || {
+    echo "The install script's test FAILED (see the start of the run)."
+    status=1
+}
 exit $status

@@ -13,7 +13,7 @@ kmx_use "$arch"
 if [ "$arch" = x86 ]; then
     echo "Starting the 32-bit program (build/x86)."
 else
-    echo "Starting the 64-bit program (build/x64): this machine cannot run 32-bit code."
+    echo "Starting the 64-bit program (build/x64); the 32-bit one cannot run: $(kmx_no_32bit_reason)."
 fi
 prefix="$KMX_BUILD/wineprefix"
 fresh=0

@@ -9,9 +9,21 @@ export WINEDEBUG=-all
 export WINEDLLOVERRIDES="${KMX_EXTRA_DLLOVERRIDES:+$KMX_EXTRA_DLLOVERRIDES;}mscoree,mshtml="
 
 # Some machines give user space no 32-bit mode at all: there Wine's 32-bit
-# loader fails with "Exec format error" although wine32 is installed.
+# loader fails with "Exec format error" although wine32 is installed. On
+# others 32-bit Wine could not be installed (see install-deps.sh).
 kmx_runs_32bit() {
     /usr/lib/wine/wine --version >/dev/null 2>&1
+}
+
+# Why the 32-bit program cannot run here, for the line the scripts print.
+kmx_no_32bit_reason() {
+    if [ ! -e /usr/lib/wine/wine ]; then
+        echo "32-bit Wine (wine32:i386) is not installed"
+    elif /usr/lib/wine/wine --version 2>&1 | grep -qi 'exec format error'; then
+        echo "this machine cannot run 32-bit code (/usr/lib/wine/wine fails with Exec format error)"
+    else
+        echo "/usr/lib/wine/wine does not start: $(/usr/lib/wine/wine --version 2>&1 | head -n 1)"
+    fi
 }
 
 # The build that `make run`, `make screenshot` and `make bench` use: the
