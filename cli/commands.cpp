@@ -5,6 +5,7 @@
 #include <string.h>
 
 #include <string>
+#include <vector>
 
 #include "cli/console_text.h"
 #include "dialog/server_check.h"
@@ -36,6 +37,35 @@ std::string ListLine(const char* name, const DWORD* values, unsigned read) {
     return line + name;
 }
 
+// A field as RFC 4180 writes it: in quotes, inner quotes doubled, where it
+// holds a comma, a quote or a line end.
+std::string CsvField(const std::string& text) {
+    if (text.find_first_of(",\"\r\n") == std::string::npos) return text;
+    std::string quoted = "\"";
+    for (char c : text) quoted += c == '"' ? std::string("\"\"") : std::string(1, c);
+    return quoted + "\"";
+}
+
+std::string CsvLine(const char* name, const DWORD* values, unsigned read) {
+    std::string line = CsvField(name);
+    for (int i = 0; i < kHookSettingCount; ++i) {
+        line += ",";
+        if (read & (1u << i)) line += std::to_string(values[i]);
+    }
+    return line;
+}
+
+// Long lists of problems are cut: a whole profile's export would otherwise
+// fill a logon log with a line per foreign section.
+constexpr size_t kProblemsNamed = 20;
+
+void PrintProblems(const std::vector<std::string>& lines) {
+    for (size_t i = 0; i < lines.size() && i < kProblemsNamed; ++i) PrintError(lines[i]);
+    if (lines.size() > kProblemsNamed) {
+        PrintError("(and " + std::to_string(lines.size() - kProblemsNamed) + " more)");
+    }
+}
+
 const char* Reason(Refusal why) {
     switch (why) {
     case Refusal::kOutsideSettings:
@@ -43,27 +73,77 @@ const char* Reason(Refusal why) {
     case Refusal::kBelowEntry:
         return "names a key inside an entry; refused";
     case Refusal::kNameTooLong:
-        return "names an entry longer than the registry allows (255 characters); not imported";
+        return "names an entry too long for this program (255 characters, 260 bytes); not "
+               "imported";
     case Refusal::kNotChecked:
         return "could not be compared with the existing entries; not imported";
     case Refusal::kNotWritten:
         return "could not be written completely";
+    case Refusal::kEmpty:
+        return "has no values, or names an entry outside this system's code page; not imported";
+    case Refusal::kNoSettings:
+        return "holds no hook setting as a dword value; not imported";
     }
     return "not imported";
 }
 
+const char* LeftOutReasonText(LeftOutReason why) {
+    switch (why) {
+    case LeftOutReason::kTooLong:
+        return "entry left out, its name is too long for this program: ";
+    case LeftOutReason::kOutsideCodePage:
+        return "entry left out, its name cannot be written in this system's code page: ";
+    case LeftOutReason::kEndsInBlank:
+        return "entry left out, its name ends in a blank, which a registry file does not keep: ";
+    }
+    return "entry left out: ";
+}
+
+std::string ImportSummary(const ImportReport& report, bool whatIf) {
+    std::string summary =
+        (whatIf ? "Would import " : "Imported ") + Plural(report.imported, "entry", "entries");
+    if (report.leftAlone > 0) {
+        const bool one = report.leftAlone == 1;
+        summary += "; " + std::to_string(report.leftAlone) +
+                   (whatIf ? (one ? " already exists and would be" : " already exist and would be")
+                           : (one ? " already existed and was" : " already existed and were")) +
+                   " left alone";
+    }
+    const int refused = static_cast<int>(report.refused.size());
+    if (refused > 0) {
+        summary += "; " + Plural(refused, "section", "sections") + " refused";
+        if (refused == 1) summary += ": " + report.refused[0].name;
+    }
+    if (!report.skipped.empty()) {
+        summary +=
+            "; " + Plural(static_cast<int>(report.skipped.size()), "value", "values") + " skipped";
+    }
+    if (whatIf) summary += "; nothing was written";
+    return summary;
+}
+
+void WarnIfServerRuns() {
+    if (IsServerRunning()) {
+        PrintError(
+            "Warning: Brevant server is currently running! Changes to settings may not "
+            "apply.");
+    }
+}
+
 }  // namespace
 
-int ListEntries() {
-    std::string header;
-    for (const HookSetting& setting : kHookSettings) header += std::string(setting.valueName) + " ";
+int ListEntries(bool csv) {
+    std::string header = csv ? "name" : "";
+    for (const HookSetting& setting : kHookSettings) {
+        header += csv ? "," + std::string(setting.valueName) : std::string(setting.valueName) + " ";
+    }
     UniqueRegKey key;
     const LONG opened = OpenSettingsKey(KEY_ENUMERATE_SUB_KEYS, key.put());
     if (opened != ERROR_SUCCESS && opened != ERROR_FILE_NOT_FOUND) {
         PrintError("Could not read the hook settings: " + SystemMessage(opened));
         return kExitNothingDone;
     }
-    PrintLine(header + "name");
+    PrintLine(csv ? header : header + "name");
     int status = kExitDone;
     char name[kEnumNameSize];
     for (DWORD index = 0; key.valid(); ++index) {
@@ -84,7 +164,7 @@ int ListEntries() {
         BuildEntryKeyPath(name, keyPath, sizeof(keyPath));
         DWORD values[kHookSettingCount];
         const unsigned read = ReadEntrySettings(keyPath, values);
-        PrintLine(ListLine(name, values, read));
+        PrintLine(csv ? CsvLine(name, values, read) : ListLine(name, values, read));
     }
     return status;
 }
@@ -108,7 +188,14 @@ int ExportToFile(const char* path) {
         PrintError(file + ": Could not read the hook settings: " + SystemMessage(report.error));
         return kExitNothingDone;
     case ExportOutcome::kFileNotWritten:
-        PrintError(file + ": Could not write the export file: " + SystemMessage(report.error));
+        if (report.linkTargetUnusable) {
+            PrintError(file + ": Could not write the export file: it is a link to a file whose " +
+                       (report.error == ERROR_NO_UNICODE_TRANSLATION
+                            ? "path cannot be written in this system's code page"
+                            : "path is too long for this program"));
+        } else {
+            PrintError(file + ": Could not write the export file: " + SystemMessage(report.error));
+        }
         if (!report.earlierFile.empty()) {
             PrintError(file + ": your earlier file is now " + report.earlierFile +
                        "; the new export is " + report.newFile);
@@ -117,11 +204,14 @@ int ExportToFile(const char* path) {
     case ExportOutcome::kWritten:
         break;
     }
-    for (const std::string& name : report.leftOut) {
+    std::vector<std::string> problems;
+    for (const LeftOutEntry& entry : report.leftOut) {
+        problems.push_back(file + ": " + LeftOutReasonText(entry.why) + entry.name);
+    }
+    PrintProblems(problems);
+    if (!report.leftBackup.empty()) {
         PrintError(file +
-                   ": entry left out, its name cannot be written in this system's code "
-                   "page: " +
-                   name);
+                   ": a copy of your earlier file could not be deleted: " + report.leftBackup);
     }
     std::string summary = "Exported " + Plural(report.exported, "entry", "entries") + " to " + file;
     if (!report.leftOut.empty()) {
@@ -132,13 +222,8 @@ int ExportToFile(const char* path) {
     return report.leftOut.empty() ? kExitDone : kExitDoneInPart;
 }
 
-int ImportFromFile(const char* path, bool replace) {
+int ImportFromFile(const char* path, bool replace, bool whatIf) {
     const std::string file = path;
-    if (IsServerRunning()) {
-        PrintError(
-            "Warning: Brevant server is currently running! Changes to settings may not "
-            "apply.");
-    }
     UniqueBuffer sections;
     DWORD count = 0;
     const LONG status = ReadImportSections(path, &sections, &count);
@@ -150,28 +235,46 @@ int ImportFromFile(const char* path, bool replace) {
         PrintError(file + ": The file contains no registry settings.");
         return kExitNothingDone;
     }
-    const ImportReport report = ImportSections(sections.get(), path, replace);
+    const ImportReport report = ImportSections(sections.get(), path, replace, whatIf);
     if (!report.anyEntry) {
         PrintError(file + ": The file contains no hook settings.");
         return kExitNothingDone;
     }
+    std::vector<std::string> problems;
     for (const RefusedSection& section : report.refused) {
-        PrintError(file + ": [" + section.name + "] " + Reason(section.why));
+        problems.push_back(file + ": [" + section.name + "] " + Reason(section.why));
     }
-    std::string summary = "Imported " + Plural(report.imported, "entry", "entries");
-    if (report.leftAlone > 0) {
-        summary += "; " + std::to_string(report.leftAlone) +
-                   (report.leftAlone == 1 ? " already existed and was left alone"
-                                          : " already existed and were left alone");
+    for (const SkippedValue& value : report.skipped) {
+        problems.push_back(file + ": [" + value.section + "] \"" + value.valueName +
+                           "\"=" + value.text + " is not a dword value; skipped");
     }
-    const int refused = static_cast<int>(report.refused.size());
-    if (refused > 0) {
-        summary += "; " + Plural(refused, "section", "sections") + " refused";
-        if (refused == 1) summary += ": " + report.refused[0].name;
-    }
-    PrintLine(summary);
-    if (refused == 0) return kExitDone;
+    PrintProblems(problems);
+    PrintLine(ImportSummary(report, whatIf));
+    // At logon the server always runs: the warning is worth a line only
+    // where settings changed under it.
+    if (report.anyWritten) WarnIfServerRuns();
+    if (problems.empty()) return kExitDone;
     // Something went in, or was there already as asked.
     const bool anyDone = report.imported + report.leftAlone > 0 || !report.stored.empty();
     return anyDone ? kExitDoneInPart : kExitNothingDone;
+}
+
+int PrintVersion() {
+    char module[MAX_PATH];
+    const DWORD length = GetModuleFileNameA(nullptr, module, MAX_PATH);
+    DWORD ignored = 0;
+    const DWORD size =
+        length > 0 && length < MAX_PATH ? GetFileVersionInfoSizeA(module, &ignored) : 0;
+    std::vector<char> block(size);
+    char* version = nullptr;
+    UINT versionLength = 0;
+    if (size == 0 || !GetFileVersionInfoA(module, 0, size, block.data()) ||
+        !VerQueryValueA(block.data(), "\\StringFileInfo\\040904e4\\ProductVersion",
+                        reinterpret_cast<void**>(&version), &versionLength) ||
+        versionLength == 0) {
+        PrintError("The version block cannot be read.");
+        return kExitNothingDone;
+    }
+    PrintLine("kmxhooks " + std::string(version));
+    return kExitDone;
 }

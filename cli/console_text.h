@@ -1,6 +1,7 @@
 // What the console program prints. Text is ANSI, as everywhere in the
-// program; a console may show another code page (OEM 437 or 850 against
-// ANSI 1252), so text for a console goes through Unicode.
+// program; a console shows it through Unicode, and a file or a pipe gets
+// it in the console's output code page (OEM 437 or 850 against ANSI 1252),
+// in which scripts read a console program's output.
 #pragma once
 #include <string>
 

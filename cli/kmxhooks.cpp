@@ -15,12 +15,14 @@ namespace {
 
 constexpr char kUsage[] =
     "Usage:\r\n"
-    "  kmxhooks list                     every entry and its seven values\r\n"
+    "  kmxhooks list [--csv]             every entry and its seven values\r\n"
     "  kmxhooks export FILE              writes every entry to a REGEDIT4 file\r\n"
     "  kmxhooks import FILE --add        adds the entries that do not exist yet\r\n"
     "  kmxhooks import FILE --replace    imports every entry of the file over what exists\r\n"
+    "  kmxhooks import FILE ... --what-if  says what the import would do, writes nothing\r\n"
+    "  kmxhooks --version                the program's version\r\n"
     "  kmxhooks --help                   this text (also /? and -h)\r\n"
-    "Options may also be written -add, /add, -replace and /replace.\r\n"
+    "Options may also be written -add or /add; an argument that begins with / is an option.\r\n"
     "Exit status: 0 done, 1 usage error, 2 nothing done, 3 done in part.";
 
 // An argument as Windows passed it, in Unicode, converted to the ANSI code
@@ -65,8 +67,12 @@ bool IsHelp(const std::string& text) {
     return IsOption(text, "help") || IsOption(text, "h") || IsOption(text, "?");
 }
 
-// An argument that looks like an option but is none; "/x" may be a path.
-bool IsUnknownOption(const std::string& text) { return text.size() > 1 && text[0] == '-'; }
+// Every argument that begins with "/" is an option, as the platform's tools
+// read them (a path is written with a drive letter, backslashes or ".\\"),
+// and so is "-" followed by anything.
+bool LooksLikeOption(const std::string& text) {
+    return (!text.empty() && text[0] == '/') || (text.size() > 1 && text[0] == '-');
+}
 
 int UsageError(const std::string& why) {
     PrintError(why);
@@ -100,37 +106,49 @@ int Run(const std::vector<Argument>& arguments) {
     }
     if (arguments.empty()) return UsageError("No command given.");
     const std::string& command = arguments[0].ansi;
-    if (lstrcmpiA(command.c_str(), "list") == 0) {
-        if (arguments.size() != 1) return UsageError("list takes no arguments.");
-        return ListEntries();
-    }
+    if (arguments.size() == 1 && IsOption(command, "version")) return PrintVersion();
+    const bool isList = lstrcmpiA(command.c_str(), "list") == 0;
     const bool isExport = lstrcmpiA(command.c_str(), "export") == 0;
     const bool isImport = lstrcmpiA(command.c_str(), "import") == 0;
-    if (!isExport && !isImport) return UsageError("Unknown command: " + command);
+    if (!isList && !isExport && !isImport) return UsageError("Unknown command: " + command);
 
     const Argument* file = nullptr;
     int adds = 0;
     int replaces = 0;
+    int whatIfs = 0;
+    int csvs = 0;
     for (size_t i = 1; i < arguments.size(); ++i) {
         const std::string& text = arguments[i].ansi;
         if (isImport && IsOption(text, "add")) {
             ++adds;
         } else if (isImport && IsOption(text, "replace")) {
             ++replaces;
-        } else if (IsUnknownOption(text) || file) {
+        } else if (isImport && IsOption(text, "what-if")) {
+            ++whatIfs;
+        } else if (isList && IsOption(text, "csv")) {
+            ++csvs;
+        } else if (LooksLikeOption(text)) {
+            return UsageError("Unknown option for " + command + ": " + text);
+        } else if (isList || file) {
             return UsageError("Unexpected argument: " + text);
         } else {
             file = &arguments[i];
         }
     }
+    if (isList) {
+        if (csvs > 1) return UsageError("--csv is given twice.");
+        return ListEntries(csvs == 1);
+    }
     if (!file) return UsageError(command + " needs a FILE.");
+    if (file->ansi.empty()) return UsageError(command + " needs a FILE; an empty one was given.");
     // An unattended overwrite must be asked for by name.
     if (isImport && adds + replaces != 1) {
         return UsageError("import needs exactly one of --add and --replace.");
     }
+    if (whatIfs > 1) return UsageError("--what-if is given twice.");
     char path[MAX_PATH];
     if (!FullPath(*file, path)) return kExitNothingDone;
-    return isExport ? ExportToFile(path) : ImportFromFile(path, replaces == 1);
+    return isExport ? ExportToFile(path) : ImportFromFile(path, replaces == 1, whatIfs == 1);
 }
 
 }  // namespace

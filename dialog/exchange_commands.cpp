@@ -17,13 +17,40 @@ namespace {
 // rest counted, so that the message stays readable.
 constexpr size_t kLeftOutNamed = 20;
 
-void WarnLeftOut(HWND owner, const std::vector<std::string>& leftOut) {
-    std::string text =
-        "These entries were not exported: their names cannot be written in this system's "
-        "code page.\r\n";
-    for (size_t i = 0; i < leftOut.size() && i < kLeftOutNamed; ++i) text += "\r\n" + leftOut[i];
-    if (leftOut.size() > kLeftOutNamed) {
-        text += "\r\n(and " + std::to_string(leftOut.size() - kLeftOutNamed) + " more)";
+const char* LeftOutHeading(LeftOutReason why) {
+    switch (why) {
+    case LeftOutReason::kTooLong:
+        return "These entries were not exported: their names are too long for this program.";
+    case LeftOutReason::kOutsideCodePage:
+        return "These entries were not exported: their names cannot be written in this system's "
+               "code page.";
+    case LeftOutReason::kEndsInBlank:
+        return "These entries were not exported: their names end in a blank, which a registry "
+               "file does not keep.";
+    }
+    return "These entries were not exported.";
+}
+
+// One paragraph per reason, in the order of the reasons; twenty names in
+// all, the rest counted.
+void WarnLeftOut(HWND owner, const std::vector<LeftOutEntry>& leftOut) {
+    std::string text;
+    size_t named = 0;
+    for (LeftOutReason why :
+         {LeftOutReason::kOutsideCodePage, LeftOutReason::kTooLong, LeftOutReason::kEndsInBlank}) {
+        bool headed = false;
+        for (const LeftOutEntry& entry : leftOut) {
+            if (entry.why != why || named == kLeftOutNamed) continue;
+            if (!headed) {
+                text += std::string(text.empty() ? "" : "\r\n\r\n") + LeftOutHeading(why) + "\r\n";
+                headed = true;
+            }
+            text += "\r\n" + entry.name;
+            ++named;
+        }
+    }
+    if (leftOut.size() > named) {
+        text += "\r\n(and " + std::to_string(leftOut.size() - named) + " more)";
     }
     MessageBoxA(owner, text.c_str(), kAppTitle, MB_ICONWARNING);
 }
@@ -32,7 +59,10 @@ void WarnLeftOut(HWND owner, const std::vector<std::string>& leftOut) {
 // outside the hook settings are no hook settings, and pass unmentioned.
 bool AnyFailed(const ImportReport& report) {
     for (const RefusedSection& section : report.refused) {
-        if (section.why != Refusal::kOutsideSettings && section.why != Refusal::kBelowEntry) {
+        // Sections with nothing the import takes have no item and no word,
+        // as ever in the dialog.
+        if (section.why != Refusal::kOutsideSettings && section.why != Refusal::kBelowEntry &&
+            section.why != Refusal::kEmpty && section.why != Refusal::kNoSettings) {
             return true;
         }
     }
@@ -59,6 +89,13 @@ void ListStored(HWND list, const std::vector<std::string>& stored) {
 // the user learns where both are.
 std::string NotWrittenText(const ExportReport& report) {
     std::string text = "Could not write the export file.";
+    if (report.linkTargetUnusable) {
+        text += report.error == ERROR_NO_UNICODE_TRANSLATION
+                    ? "\r\n\r\nThe chosen file is a link to a file whose path cannot be written "
+                      "in this system's code page."
+                    : "\r\n\r\nThe chosen file is a link to a file whose path is too long for "
+                      "this program.";
+    }
     if (!report.earlierFile.empty()) {
         text += "\r\n\r\nYour earlier file is now " + report.earlierFile + "; the new export is " +
                 report.newFile + ".";
@@ -86,6 +123,13 @@ LONG ExportRegistryFile(HWND owner, const char* path) {
         break;
     case ExportOutcome::kWritten:
         if (!report.leftOut.empty()) WarnLeftOut(owner, report.leftOut);
+        if (!report.leftBackup.empty()) {
+            const std::string text =
+                "The export is written, but a copy of your earlier file "
+                "could not be deleted: " +
+                report.leftBackup;
+            MessageBoxA(owner, text.c_str(), kAppTitle, MB_ICONWARNING);
+        }
         break;
     }
     return report.error;

@@ -1,6 +1,7 @@
 #include "exchange/export_file.h"
 
 #include <stdio.h>
+#include <string.h>
 
 #include "exchange/put_in_place.h"
 #include "exchange/section_names.h"
@@ -30,14 +31,25 @@ LONG WriteExport(HKEY settingsKey, HANDLE file, ExportReport* report) {
         // A name longer than an entry name may be (made by another program
         // in a double-byte code page or UTF-8) is left out and named.
         if (status == ERROR_MORE_DATA) {
-            report->leftOut.push_back(LongEntryName(settingsKey, index));
+            report->leftOut.push_back({LongEntryName(settingsKey, index), LeftOutReason::kTooLong});
             continue;
         }
         // Any other answer would leave entries out of the backup unsaid.
         if (status != ERROR_SUCCESS) return status;
         // Its section would name another key, and hold none of its values.
         if (!reachable) {
-            report->leftOut.push_back(name);
+            report->leftOut.push_back({name, LeftOutReason::kOutsideCodePage});
+            continue;
+        }
+        // The import could not give it back: too long to be stored, or
+        // read back without its last blank, as another entry.
+        const size_t nameLength = strlen(name);
+        if (!EntryNameFits(name)) {
+            report->leftOut.push_back({name, LeftOutReason::kTooLong});
+            continue;
+        }
+        if (nameLength > 0 && (name[nameLength - 1] == ' ' || name[nameLength - 1] == '\t')) {
+            report->leftOut.push_back({name, LeftOutReason::kEndsInBlank});
             continue;
         }
         char section[336];
@@ -63,10 +75,15 @@ LONG WriteExport(HKEY settingsKey, HANDLE file, ExportReport* report) {
 LONG ExportTo(HKEY settingsKey, const char* path, ExportReport* report) {
     // Beside the file a link points to: that file is replaced, the link kept.
     char target[MAX_PATH];
-    ResolveTarget(path, target);
+    LONG status = ResolveTarget(path, target);
+    if (status != ERROR_SUCCESS) {
+        report->linkTargetUnusable =
+            status == ERROR_FILENAME_EXCED_RANGE || status == ERROR_NO_UNICODE_TRANSLATION;
+        return status;
+    }
     char temp[MAX_PATH] = "";
     UniqueFile file;
-    LONG status = CreateFileBeside(target, temp, &file);
+    status = CreateFileBeside(target, temp, &file);
     if (status != ERROR_SUCCESS) return status;
     status = WriteExport(settingsKey, file.get(), report);
     const LONG finished = FinishFile(&file);
@@ -79,6 +96,7 @@ LONG ExportTo(HKEY settingsKey, const char* path, ExportReport* report) {
     status = PutInPlace(temp, target, &stranded);
     report->earlierFile = stranded.earlier;
     report->newFile = stranded.fresh;
+    report->leftBackup = stranded.backup;
     return status;
 }
 

@@ -13,17 +13,35 @@ enum class ExportOutcome {
     kFileNotWritten,      // the file at the path is as it was
 };
 
+// Why an entry was left out of an export.
+enum class LeftOutReason {
+    kTooLong,          // its name is longer than the program's names
+    kOutsideCodePage,  // its name cannot be written in this system's code page
+    kEndsInBlank,      // a registry file's reader drops the blank at the end
+};
+
+struct LeftOutEntry {
+    std::string name;  // as this system's code page shows it
+    LeftOutReason why;
+};
+
 struct ExportReport {
     ExportOutcome outcome = ExportOutcome::kWritten;
     LONG error = ERROR_SUCCESS;  // the registry's or the file system's
     int exported = 0;            // entries written to the file
-    // Entries whose names this system's code page cannot hold, as it shows
-    // them: their sections would name other keys, so they are left out.
-    std::vector<std::string> leftOut;
+    // Entries whose sections would name other keys or none, so they are
+    // left out: in the registry's order.
+    std::vector<LeftOutEntry> leftOut;
     // When a replace failed half-way and neither file could go back to the
     // path: where the user's earlier file and the new export are now.
     std::string earlierFile;
     std::string newFile;
+    // A copy of the earlier file that could not be deleted after the export
+    // took its place: the user is told where it stays.
+    std::string leftBackup;
+    // The chosen file is a link whose target has a path this program cannot
+    // name exactly: ERROR_FILENAME_EXCED_RANGE or ERROR_NO_UNICODE_TRANSLATION.
+    bool linkTargetUnusable = false;
 };
 
 // The file at `path` is replaced only by a complete export.

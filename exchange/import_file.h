@@ -19,9 +19,12 @@ LONG ReadImportSections(const char* path, UniqueBuffer* sections, DWORD* count);
 enum class Refusal {
     kOutsideSettings,  // names no key below the hook settings
     kBelowEntry,       // names a key inside an application entry
-    kNameTooLong,      // longer than the registry allows a key name
+    kNameTooLong,      // longer than an entry name may be
     kNotChecked,       // whether the entry exists could not be told
     kNotWritten,       // some of its settings could not be written
+    kEmpty,            // the reader finds no line in it: empty, or a name
+                       // this system's code page cannot hold
+    kNoSettings,       // none of its lines is a setting the import takes
 };
 
 struct RefusedSection {
@@ -29,18 +32,44 @@ struct RefusedSection {
     Refusal why;
 };
 
+// A line of a setting whose text is no dword the import takes: the setting
+// keeps what the store holds.
+struct SkippedValue {
+    std::string section;
+    const char* valueName;
+    std::string text;  // as the file gives it, cut as the import reads it
+};
+
 struct ImportReport {
-    bool anyEntry = false;  // some section names an application entry
-    int imported = 0;       // entries whose every setting went in
-    int leftAlone = 0;      // existing entries an import without replace kept
+    bool anyEntry = false;    // some section names an application entry
+    bool anyWritten = false;  // some setting went into the registry
+    int imported = 0;         // entries whose every setting went in
+    int leftAlone = 0;        // existing entries an import without replace kept
     // Entries that have a key after the import, in the file's order.
     std::vector<std::string> stored;
     std::vector<RefusedSection> refused;
+    std::vector<SkippedValue> skipped;
 };
 
 // Imports the sections that name application entries: every one when
-// `replace`, otherwise only those whose entry does not exist yet.
-ImportReport ImportSections(const char* sections, const char* path, bool replace);
+// `replace`, otherwise only those whose entry does not exist yet. With
+// `dryRun` the registry is read as the import would read it and nothing is
+// written; the report says what the import would do, every write taken as
+// done.
+ImportReport ImportSections(const char* sections, const char* path, bool replace,
+                            bool dryRun = false);
 
 // The hexadecimal digits at the start of `text`; only the last eight count.
 DWORD ParseHex(const char* text);
+
+// A setting's value text as the import takes it: "dword:" and one to eight
+// hexadecimal digits, nothing else. Any other text is a value the file does
+// not hold as a dword, and is never stored as one.
+bool ParseDwordText(const char* text, DWORD* value);
+
+// The value text of `key` (a quoted value name) among a section's lines,
+// each ended by a NUL, the block by another: the first line whose text
+// before its first "=", blanks dropped at both ends, is the key in any
+// letter case; the text after the "=", blanks dropped, cut to 19
+// characters. False when no line has the key.
+bool FindSettingText(const char* lines, const char* key, std::string* text);

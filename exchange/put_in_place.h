@@ -12,9 +12,12 @@
 LONG LastFailure();
 
 // The file that an export to `path` replaces, into `target` (MAX_PATH
-// bytes): the file a symbolic link at `path` points to, so that the link
-// stays a link; `path` itself otherwise.
-void ResolveTarget(const char* path, char* target);
+// bytes): where `path` is a link (a reparse point), the file it points to,
+// so that the link stays a link; `path` itself otherwise, as the user wrote
+// it. ERROR_FILENAME_EXCED_RANGE or ERROR_NO_UNICODE_TRANSLATION when the
+// link's target has no exact name of MAX_PATH bytes in the ANSI code page:
+// any other name would be another file.
+LONG ResolveTarget(const char* path, char* target);
 
 // Creates a new, empty file beside `path` (its name into `temp`, MAX_PATH
 // bytes) to write into. ERROR_FILENAME_EXCED_RANGE when the folder leaves no
@@ -32,10 +35,13 @@ bool DeleteWhenFree(const char* path);
 LONG FinishFile(UniqueFile* file);
 
 // Where the files are when a replace failed half-way and neither could be
-// moved back to the path: the user's old file and the new one.
+// moved back to the path: the user's old file and the new one. After a
+// replace that worked, `backup` names a copy of the old file that could not
+// be deleted.
 struct StrandedFiles {
     char earlier[MAX_PATH];
     char fresh[MAX_PATH];
+    char backup[MAX_PATH];
 };
 
 // Moves the finished file at `temp` to `path`, replacing the file there and
@@ -54,7 +60,8 @@ extern ReplaceFileProc g_replaceFile;
 
 // GetFileAttributesA of the chosen file before it is replaced, swapped by
 // tests for failures Wine run as root cannot produce (access denied to an
-// existing file).
+// existing file), and for links: Wine shows a symbolic link as a plain file,
+// Windows as a reparse point.
 using FileAttributesProc = DWORD(WINAPI*)(LPCSTR path);
 extern FileAttributesProc g_targetAttributes;
 

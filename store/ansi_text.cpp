@@ -9,6 +9,18 @@ namespace {
 
 bool InSet(char c, const char* set) { return c != '\0' && strchr(set, c) != nullptr; }
 
+bool HasLoneSurrogate(const wchar_t* wide) {
+    for (const wchar_t* p = wide; *p; ++p) {
+        if (*p >= 0xD800 && *p <= 0xDBFF) {
+            if (p[1] < 0xDC00 || p[1] > 0xDFFF) return true;
+            ++p;  // a pair
+        } else if (*p >= 0xDC00 && *p <= 0xDFFF) {
+            return true;
+        }
+    }
+    return false;
+}
+
 }  // namespace
 
 const char* FindFirstChar(const char* text, const char* set) {
@@ -33,15 +45,23 @@ int CharacterCount(const char* text) {
 }
 
 bool ToAnsiExactly(const wchar_t* wide, std::string* ansi) {
-    // UTF-8 holds every character, and refuses the flag and the check.
-    const bool utf8 = GetACP() == CP_UTF8;
-    const DWORD flags = utf8 ? 0 : WC_NO_BEST_FIT_CHARS;
+    return ToCodePageExactly(GetACP(), wide, ansi);
+}
+
+bool ToCodePageExactly(unsigned codePage, const wchar_t* wide, std::string* text) {
+    // A lone surrogate becomes '?' or, in UTF-8, U+FFFD, which names
+    // another key or file; no code page holds it.
+    if (HasLoneSurrogate(wide)) return false;
+    // UTF-8 holds every character, and refuses the best-fit flag and the
+    // default-character check; WC_ERR_INVALID_CHARS is its strict mode.
+    const bool utf8 = codePage == CP_UTF8;
+    const DWORD flags = utf8 ? WC_ERR_INVALID_CHARS : WC_NO_BEST_FIT_CHARS;
     BOOL lossy = FALSE;
     BOOL* check = utf8 ? nullptr : &lossy;
-    const int size = WideCharToMultiByte(CP_ACP, flags, wide, -1, nullptr, 0, nullptr, check);
+    const int size = WideCharToMultiByte(codePage, flags, wide, -1, nullptr, 0, nullptr, check);
     if (size <= 0) return false;
-    std::vector<char> text(static_cast<size_t>(size));
-    WideCharToMultiByte(CP_ACP, flags, wide, -1, text.data(), size, nullptr, check);
-    *ansi = text.data();
+    std::vector<char> converted(static_cast<size_t>(size));
+    WideCharToMultiByte(codePage, flags, wide, -1, converted.data(), size, nullptr, check);
+    *text = converted.data();
     return !lossy;
 }

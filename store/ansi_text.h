@@ -20,5 +20,8 @@ int CharacterCount(const char* text);
 
 // `wide` in the ANSI code page into `ansi`; false when one of its characters
 // has no form of its own there and came out as the default character or a
-// best-fit look-alike ("Ł" as "L"), which would name another key or file.
+// best-fit look-alike ("Ł" as "L"), which would name another key or file,
+// and false for text that is no valid UTF-16 (a lone surrogate).
 bool ToAnsiExactly(const wchar_t* wide, std::string* ansi);
+// The same in the code page `codePage`.
+bool ToCodePageExactly(unsigned codePage, const wchar_t* wide, std::string* text);

@@ -27,3 +27,8 @@ constexpr int kEnumNameSize = 261;  // entry name as enumerated, with terminator
 // buffer, or a listed name of 260 bytes would lose its terminator.
 constexpr int kItemNameSize = kEnumNameSize;
 constexpr int kKeyPathSize = 320;  // settings key path, backslash, entry name
+// The one rule for a usable entry name: what the registry holds (it counts
+// characters) and what every name buffer of the program holds (bytes of the
+// ANSI code page, in which a character takes up to four).
+constexpr int kMaxEntryNameChars = 255;
+constexpr int kMaxEntryNameBytes = kEnumNameSize - 1;

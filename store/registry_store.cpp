@@ -1,14 +1,13 @@
 #include "store/registry_store.h"
 
 #include <stdio.h>
+#include <string.h>
 
 #include "store/ansi_text.h"
 #include "store/handles.h"
 #include "store/hook_settings.h"
 
 namespace {
-
-constexpr int kMaxKeyNameChars = 255;  // the registry's limit
 
 bool QueryDword(HKEY key, const char* valueName, DWORD* result) {
     DWORD type = 0;
@@ -39,8 +38,8 @@ bool OpenForWriting(HKEY root, const char* keyPath, UniqueRegKey* key) {
 // The same index enumerated in Unicode, and whether every character of that
 // name has its own form in the ANSI code page.
 bool NameFitsCodePage(HKEY settingsKey, DWORD index) {
-    WCHAR wide[kMaxKeyNameChars + 1];
-    DWORD length = kMaxKeyNameChars + 1;
+    WCHAR wide[kMaxEntryNameChars + 1];
+    DWORD length = kMaxEntryNameChars + 1;
     if (RegEnumKeyExW(settingsKey, index, wide, &length, nullptr, nullptr, nullptr, nullptr) !=
         ERROR_SUCCESS) {
         return true;  // nothing better known: as the ANSI name says
@@ -117,13 +116,18 @@ LONG EnumerateEntry(HKEY settingsKey, DWORD index, char* name, bool* reachable) 
 
 std::string LongEntryName(HKEY settingsKey, DWORD index) {
     // 255 characters of up to four bytes each, in UTF-8.
-    char name[kMaxKeyNameChars * 4 + 1];
+    char name[kMaxEntryNameChars * 4 + 1];
     DWORD length = sizeof(name);
     if (RegEnumKeyExA(settingsKey, index, name, &length, nullptr, nullptr, nullptr, nullptr) !=
         ERROR_SUCCESS) {
         return "(a name that cannot be read)";
     }
     return std::string(name, length);
+}
+
+bool EntryNameFits(const char* name) {
+    return strlen(name) <= static_cast<size_t>(kMaxEntryNameBytes) &&
+           CharacterCount(name) <= kMaxEntryNameChars;
 }
 
 LONG DeleteEntryKey(const char* name) {

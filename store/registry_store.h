@@ -43,6 +43,10 @@ LONG EnumerateEntry(HKEY settingsKey, DWORD index, char* name, bool* reachable =
 // an entry whose name EnumerateEntry found too long for its buffer.
 std::string LongEntryName(HKEY settingsKey, DWORD index);
 
+// Whether `name` fits both limits of an entry name (kMaxEntryNameChars,
+// kMaxEntryNameBytes): the import stores and the export writes no other.
+bool EntryNameFits(const char* name);
+
 // RegDeleteKeyA of the entry's key; 0 on success.
 LONG DeleteEntryKey(const char* name);
 

@@ -145,8 +145,8 @@ TEST_F(DoubleByteTest, NameTooLongForTheBufferIsLeftOutOfListAndExportAndNamed) 
     EXPECT_EQ(ERROR_SUCCESS, ExportRegistryFile(nullptr, target.c_str()));
     std::string hyo141;
     for (int i = 0; i < 141; ++i) hyo141 += kHyo;
-    EXPECT_EQ((std::vector<std::string>{"These entries were not exported: their names cannot be "
-                                        "written in this system's code page.\r\n\r\n" +
+    EXPECT_EQ((std::vector<std::string>{"These entries were not exported: their names are too "
+                                        "long for this program.\r\n\r\n" +
                                         hyo141}),
               Texts());
     EXPECT_EQ("REGEDIT4\r\n\r\n[" + kPrefix +
@@ -157,16 +157,17 @@ TEST_F(DoubleByteTest, NameTooLongForTheBufferIsLeftOutOfListAndExportAndNamed) 
     RegDeleteKeyW(HKEY_CURRENT_USER, longName.c_str());
 }
 
-// The registry limits a name to 255 characters, which here take up to 510
-// bytes: such an entry's own export imports back, and only a longer name is
-// refused, and said to be.
-TEST_F(DoubleByteTest, ImportedNamesAreLimitedInCharacters) {
+// A name is usable when it fits the registry (255 characters) and the
+// program's list (260 bytes): 200 characters of two bytes fit the first
+// only, and would make an entry the dialog can neither show nor delete.
+TEST_F(DoubleByteTest, ImportedNamesAreLimitedInCharactersAndBytes) {
     struct Case {
         int characters;
         bool imported;
-        bool listed;  // a list item holds 260 bytes
+        bool listed;
     };
-    for (const Case& c : {Case{130, true, true}, Case{200, true, false}, Case{256, false, false}}) {
+    for (const Case& c : {Case{130, true, true}, Case{131, false, false}, Case{200, false, false},
+                          Case{256, false, false}}) {
         std::string name;
         for (int i = 0; i < c.characters; ++i) name += kKo;
         const std::string file = folder.File("in.reg");

@@ -6,6 +6,7 @@
 
 #include "dialog/app_list.h"
 #include "res/resource.h"
+#include "store/handles.h"
 #include "support/dialog_harness.h"
 
 namespace {
@@ -35,6 +36,18 @@ protected:
     void Key(HWND window, UINT key) {
         SendMessageA(window, WM_KEYDOWN, key, 0);
         SendMessageA(window, WM_KEYUP, key, 0xC0000000);
+        Pump();
+    }
+    // Adds "my-app.exe" and ends its edit by a click on the first item.
+    void AddNewEndedByAClickOnTheFirstItem() {
+        Command(IDM_ADDNEW);
+        Type("my-app.exe");
+        RECT label = {};
+        label.left = LVIR_LABEL;
+        ASSERT_TRUE(SendMessageA(list, LVM_GETITEMRECT, 0, reinterpret_cast<LPARAM>(&label)));
+        const LPARAM at = MAKELPARAM(label.left + 4, (label.top + label.bottom) / 2);
+        PostMessageA(list, WM_LBUTTONUP, 0, at);  // ends the list view's drag detection
+        SendMessageA(list, WM_LBUTTONDOWN, MK_LBUTTON, at);
         Pump();
     }
     void AddNamed(const std::string& name) {
@@ -331,7 +344,7 @@ TEST_F(EntriesTest, NameLongerInBytesThanTheDataModelHoldsIsRefusedNotCut) {
     end.item.iItem = 0;
     end.item.pszText = &utf8[0];
     SendMessageA(dialog, WM_NOTIFY, IDC_APPLIST, reinterpret_cast<LPARAM>(&end));
-    EXPECT_EQ((std::vector<std::string>{"Application name is too long."}), Texts());
+    ASSERT_EQ((std::vector<std::string>{"Application name is too long."}), Texts());
     EXPECT_EQ(static_cast<UINT>(MB_ICONERROR | MB_OK), boxes.shown()[0].style);
     EXPECT_TRUE(Items().empty()) << "the item goes, as for any refused name";
     EXPECT_EQ(FALSE, GetWindowLongPtrA(dialog, DWLP_MSGRESULT));
@@ -434,15 +447,7 @@ TEST_F(EntriesTest, NewEntryEndedByAClickOnAnotherEntryKeepsBoth) {
     SetEntryDword("Partial", "use_KeyPress", 2);
     const Values partial = EntryValues("Partial");
     Open();
-    Command(IDM_ADDNEW);
-    Type("my-app.exe");
-    RECT label = {};
-    label.left = LVIR_LABEL;
-    ASSERT_TRUE(SendMessageA(list, LVM_GETITEMRECT, 0, reinterpret_cast<LPARAM>(&label)));
-    const LPARAM at = MAKELPARAM(label.left + 4, (label.top + label.bottom) / 2);
-    PostMessageA(list, WM_LBUTTONUP, 0, at);  // ends the list view's drag detection
-    SendMessageA(list, WM_LBUTTONDOWN, MK_LBUTTON, at);
-    Pump();
+    AddNewEndedByAClickOnTheFirstItem();
     EXPECT_EQ(nullptr, Editor());
     EXPECT_EQ(0, Selected());
     EXPECT_EQ(
@@ -454,4 +459,24 @@ TEST_F(EntriesTest, NewEntryEndedByAClickOnAnotherEntryKeepsBoth) {
     Close();
     EXPECT_EQ(partial, EntryValues("Partial"));
     EXPECT_EQ(DefaultValues(), EntryValues("my-app.exe"));
+}
+
+// Where the defaults cannot be written, the new entry stays marked as
+// unsaved, so that the next save tries again.
+TEST_F(EntriesTest, NewEntryWhoseDefaultsCannotBeWrittenStaysUnsaved) {
+    // Under a volatile settings key the registry refuses a lasting entry
+    // key (ERROR_CHILD_MUST_BE_VOLATILE), on Windows and on Wine alike.
+    const char* settings = "Software\\QBL\\KMXHooks\\Application_Prefs";
+    UniqueRegKey volatileKey;
+    ASSERT_EQ(ERROR_SUCCESS,
+              RegCreateKeyExA(HKEY_CURRENT_USER, settings, 0, nullptr, REG_OPTION_VOLATILE,
+                              KEY_ALL_ACCESS, nullptr, volatileKey.put(), nullptr));
+    UniqueRegKey partial;
+    ASSERT_EQ(ERROR_SUCCESS,
+              RegCreateKeyExA(volatileKey.get(), "Partial", 0, nullptr, REG_OPTION_VOLATILE,
+                              KEY_ALL_ACCESS, nullptr, partial.put(), nullptr));
+    Open();
+    AddNewEndedByAClickOnTheFirstItem();
+    EXPECT_EQ(kUnsavedEntry, ItemData(1));
+    EXPECT_FALSE(EntryExists("my-app.exe"));
 }

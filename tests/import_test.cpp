@@ -16,6 +16,7 @@
 #include "store/registry_store.h"
 #include "support/dialog_harness.h"
 #include "support/file_dialogs.h"
+#include "support/held_file.h"
 #include "support/programs.h"
 #include "support/temp_folder.h"
 
@@ -50,14 +51,14 @@ struct ValueCase {
 
 class ValueTextTest : public ImportTest, public ::testing::WithParamInterface<ValueCase> {};
 
-TEST_P(ValueTextTest, StoresWhatTheTextSays) {
+// The entry holds use_Timer = 7 before: a text the import does not take
+// leaves it so, and is never stored as another number.
+TEST_P(ValueTextTest, StoresWhatTheTextSaysAndNothingElse) {
+    CreateEntryWith("App", {1, 7});
     Import("REGEDIT4\r\n" + Section("App", GetParam().line + "\r\n"));
-    const Values values = EntryValues("App");
-    if (GetParam().stored) {
-        EXPECT_EQ((Values{{"use_Timer", Dword(*GetParam().stored)}}), values);
-    } else {
-        EXPECT_TRUE(values.empty());
-    }
+    EXPECT_EQ((Values{{"use_GetUpdateRect", Dword(1)},
+                      {"use_Timer", Dword(GetParam().stored.value_or(7))}}),
+              EntryValues("App"));
     EXPECT_EQ(GetParam().stored ? std::vector<std::string>{"App"} : std::vector<std::string>{},
               Items())
         << "listed only when something was stored";
@@ -71,18 +72,31 @@ INSTANTIATE_TEST_SUITE_P(
         ValueCase{"\"use_Timer\"=dword:0000002A", 42},
         ValueCase{"\"use_Timer\"=dword:0000002a", 42},
         ValueCase{"\"use_Timer\"=dword:FFFFFFFF", 0xFFFFFFFF},
-        ValueCase{"\"use_Timer\"=dword:100000001", 1},  // the last eight digits
-        ValueCase{"\"use_Timer\"=dword: 1", 0}, ValueCase{"\"use_Timer\"=dword:", 0},
-        ValueCase{"\"use_Timer\" = dword:00000003  ", 3},  // blanks around are the reader's
-        ValueCase{"\"use_Timer\"=dword:12x4", 0x12},
+        // Line forms: blanks around "=" and the value, the key in other
+        // letter case, the first of two lines with the key.
+        ValueCase{"\"use_Timer\" = dword:00000003  ", 3},
+        ValueCase{" \t\"use_Timer\"\t=\tdword:00000003", 3},
+        ValueCase{"\"USE_TIMER\"=dword:00000004", 4},
+        ValueCase{"\"use_Timer\"=dword:00000005\r\n\"use_Timer\"=dword:00000006", 5},
+        ValueCase{"\"use_Timer\"\r\n\"use_Timer\"=dword:00000001", 1},  // no "=": no key
+        // Texts the file does not hold as a dword: none is stored as 0 or
+        // as its last eight digits.
+        ValueCase{"\"use_Timer\"=dword:100000001", std::nullopt},
+        ValueCase{"\"use_Timer\"=dword: 1", std::nullopt},
+        ValueCase{"\"use_Timer\"=dword:", std::nullopt},
+        ValueCase{"\"use_Timer\"=dword:12x4", std::nullopt},
         ValueCase{"\"use_Timer\"=DWORD:00000001", std::nullopt},
         ValueCase{"\"use_Timer\"=hex:01,00,00,00", std::nullopt},
-        ValueCase{"\"use_Timer\"=dword", std::nullopt},
+        ValueCase{"\"use_Timer\"=hex(4):01,00,00,00", std::nullopt},
+        ValueCase{"\"use_Timer\"=dword", std::nullopt}, ValueCase{"\"use_Timer\"=-", std::nullopt},
         ValueCase{"\"use_Timer\"=\"1\"", std::nullopt}, ValueCase{"\"use_Timer\"=", std::nullopt},
+        // A string value, though its text reads like a dword.
+        ValueCase{"\"use_Timer\"=\"dword:00000001\"", std::nullopt},
         ValueCase{"use_Timer=dword:00000001", std::nullopt},  // the quotes are part of the key
-        // Cut to 19 characters: 13 digits after the colon, the 14th is lost.
-        ValueCase{"\"use_Timer\"=dword:000000000001F", 0x1F},
-        ValueCase{"\"use_Timer\"=dword:000000000001F5", 0x1F}));
+        ValueCase{";\"use_Timer\"=dword:00000001", std::nullopt},
+        // Cut to 19 characters before it is read: what remains is no dword.
+        ValueCase{"\"use_Timer\"=dword:00000001          x", std::nullopt},
+        ValueCase{"\"use_Timer\"=dword:000000000001F", std::nullopt}));
 
 TEST_F(ImportTest, YesReplacesExistingEntriesNoKeepsThem) {
     CreateEntryWith("Old", {0, 0, 0});
@@ -113,7 +127,7 @@ TEST_F(ImportTest, YesReplacesExistingEntriesNoKeepsThem) {
               EntryValues("Old"));
     EXPECT_EQ((std::vector<std::string>{"Old", "New"}), Items()) << "no name added twice";
     for (int i = 0; i < 2; ++i) EXPECT_EQ(0, ItemData(i));
-    EXPECT_EQ((std::vector<std::string>{kQuestion, kQuestion}), Texts());
+    ASSERT_EQ((std::vector<std::string>{kQuestion, kQuestion}), Texts());
     EXPECT_EQ(static_cast<UINT>(MB_ICONWARNING | MB_YESNO), boxes.shown()[0].style);
     EXPECT_EQ(dialog, boxes.shown()[0].owner);
 }
@@ -145,7 +159,7 @@ TEST_F(ImportTest, OtherKeysAndDeletionSectionsAreSkipped) {
         "1\r\n");
     EXPECT_EQ(before, AllValues());
     EXPECT_TRUE(Items().empty());
-    EXPECT_EQ((std::vector<std::string>{kQuestion, kNothingToImport}), Texts())
+    ASSERT_EQ((std::vector<std::string>{kQuestion, kNothingToImport}), Texts())
         << "asked though nothing matches, and told so after";
     EXPECT_EQ(static_cast<UINT>(MB_ICONERROR | MB_OK), boxes.shown()[1].style);
     EXPECT_EQ(ExpectedColumnWidth(), ColumnWidth());
@@ -213,17 +227,26 @@ TEST_F(ImportTest, FileWithoutSectionsIsReported) {
         ImportRegistryFile(dialog, list, file.c_str());
     }
     ImportRegistryFile(dialog, list, folder.File("missing.reg").c_str());
-    EXPECT_EQ(std::vector<std::string>(4, "The file contains no registry settings."), Texts());
+    ASSERT_EQ(std::vector<std::string>(4, "The file contains no registry settings."), Texts());
     EXPECT_EQ(static_cast<UINT>(MB_ICONERROR | MB_OK), boxes.shown()[0].style);
     EXPECT_TRUE(Items().empty());
 }
 
-TEST_F(ImportTest, FileThatCannotBeReadIsNotCalledEmpty) {
+// Another program holding the file for a moment is waited out, as the
+// export waits; one that holds it for good is no empty file.
+TEST_F(ImportTest, FileHeldForAMomentIsReadHeldForGoodIsNotCalledEmpty) {
     WriteFileBytes(file, "REGEDIT4\r\n" + Section("App", "\"use_Timer\"=dword:00000001\r\n"));
+    ASSERT_TRUE(HoldFile(file, 300, 0));
+    boxes.Answer(IDYES);
+    ImportRegistryFile(dialog, list, file.c_str());
+    ReleaseAllHolds();
+    EXPECT_EQ((Values{{"use_Timer", Dword(1)}}), EntryValues("App"));
+    RegDeleteTreeA(HKEY_CURRENT_USER, "Software\\QBL");
+    boxes.Clear();
     UniqueFile held(CreateFileA(file.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
     ASSERT_TRUE(held.valid());
     ImportRegistryFile(dialog, list, file.c_str());
-    EXPECT_EQ((std::vector<std::string>{"Could not read the import file."}), Texts())
+    ASSERT_EQ((std::vector<std::string>{"Could not read the import file."}), Texts())
         << "asked nothing";
     EXPECT_EQ(static_cast<UINT>(MB_ICONERROR | MB_OK), boxes.shown()[0].style);
     EXPECT_FALSE(EntryExists("App"));
@@ -239,7 +262,7 @@ TEST_F(ImportTest, FailedWritesAreReportedOnceAfterTheWholeFile) {
            Section(tooLong, "\"use_Timer\"=dword:00000001\r\n\"use_Deferral\"=dword:00000000\r\n") +
            Section(std::string(241, 'x'), "\"use_Timer\"=dword:00000001\r\n") +
            Section("Fine", "\"use_Timer\"=dword:00000001\r\n"));
-    EXPECT_EQ((std::vector<std::string>{kQuestion, "Some hook settings could not be imported."}),
+    ASSERT_EQ((std::vector<std::string>{kQuestion, "Some hook settings could not be imported."}),
               Texts());
     EXPECT_EQ(static_cast<UINT>(MB_ICONERROR | MB_OK), boxes.shown()[1].style);
     EXPECT_EQ((Values{{"use_Timer", Dword(1)}}), EntryValues("Fine")) << "the rest is imported";

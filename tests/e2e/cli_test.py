@@ -62,21 +62,16 @@ class Cli(PrefixCase):
         self.assertFalse(os.path.exists(self.file("out.reg")))
         self.seed({"A": dict.fromkeys(SEVEN, 1), "B b": {"use_Timer": 0, "use_Deferral": 2}})
         self.file("out.reg", "the user's old file")
-        os.mkdir(self.file("real"))
-        self.file(os.path.join("real", "kept.reg"), "old")
-        os.symlink(os.path.join("real", "kept.reg"), self.file("link.reg"))
         missing = windows_path(self.file(os.path.join("missing", "out.reg")))
+        # Links are not tried here: Wine shows a symbolic link as a plain file,
+        # where Windows shows a reparse point; the export's own tests report
+        # one through its seam.
         self.expect([(["export", out], 0, "Exported 2 entries to " + out + "\n", ""),
-                     (["export", missing], 2, "", missing + ": Could not write the export file: "),
-                     # Through a link: the file it points to gets the export, the link stays.
-                     (["export", windows_path(self.file("link.reg"))], 0, None, "")])
+                     (["export", missing], 2, "", missing + ": Could not write the export file: ")])
         self.assertEqual(("REGEDIT4\r\n" + section("A", dict.fromkeys(SEVEN, 1)) +
                           section("B b", {"use_Timer": 0, "use_Deferral": 2}) + "\r\n").encode(),
                          self.read("out.reg"))
-        self.assertEqual(self.read("out.reg"), self.read(os.path.join("real", "kept.reg")))
-        self.assertTrue(os.path.islink(self.file("link.reg")))
-        self.assertEqual([["kept.reg"], ["link.reg", "out.reg", "real", "seed.reg"]],
-                         [os.listdir(self.file("real")), sorted(os.listdir(self.folder))])
+        self.assertEqual(["out.reg", "seed.reg"], sorted(os.listdir(self.folder)))
 
     def test_import(self):
         self.seed({"Mine": {"use_Timer": 1}})

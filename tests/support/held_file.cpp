@@ -21,9 +21,9 @@ DWORD WINAPI LetGoLater(LPVOID parameter) {
 
 }  // namespace
 
-bool HoldFile(const std::string& path, DWORD ms) {
-    HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                              nullptr, OPEN_EXISTING, 0, nullptr);
+bool HoldFile(const std::string& path, DWORD ms, DWORD share) {
+    HANDLE file =
+        CreateFileA(path.c_str(), GENERIC_READ, share, nullptr, OPEN_EXISTING, 0, nullptr);
     if (file == INVALID_HANDLE_VALUE) return false;
     HANDLE thread = CreateThread(nullptr, 0, LetGoLater, new Hold{file, ms}, 0, nullptr);
     if (thread) g_holders.push_back(thread);

@@ -6,9 +6,9 @@
 
 #include <string>
 
-// Holds the file from now for `ms` milliseconds; false when it could not be
-// opened.
-bool HoldFile(const std::string& path, DWORD ms);
+// Holds the file from now for `ms` milliseconds, sharing it as `share`
+// says; false when it could not be opened.
+bool HoldFile(const std::string& path, DWORD ms, DWORD share = FILE_SHARE_READ | FILE_SHARE_WRITE);
 // Waits until every hold has been let go.
 void ReleaseAllHolds();
 // The full path of the first file in `folder` whose name matches `pattern`
