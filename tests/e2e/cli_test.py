@@ -4,11 +4,15 @@ standard output, standard error and exit status, and what it left in the
 registry (Wine's `reg query`) and in the files. Runs in the suite's prefix
 like the end-to-end tests.
 """
+import csv
+import io
 import os
+import subprocess
 import sys
 import unittest
 
-from e2e_test import KMXHOOKS, PREFIX, SEVEN, SETTINGS, PrefixCase, registry, wine, windows_path
+from e2e_test import (BUILD, ENV, KMXHOOKS, PREFIX, PROBE, SEVEN, SETTINGS, WINE, PrefixCase,
+                      registry, wine, windows_path)
 
 HEADER = ("use_GetUpdateRect use_Timer use_KeyPress use_LButtonUp use_MButtonUp "
           "use_RButtonUp use_Deferral name\n")
@@ -19,6 +23,21 @@ def section(name, values):
     lines = ["", "[" + PREFIX + name + "]"]
     lines += ['"%s"=dword:%08x' % (value, data) for value, data in values.items()]
     return "\r\n".join(lines) + "\r\n"
+
+
+def raw_section(name, *lines):
+    return "\r\n".join(["", "[" + PREFIX + name + "]", *lines]) + "\r\n"
+
+
+def list_line(name, values):
+    return "".join(str(values.get(n, "-")).ljust(len(n)) + " " for n in SEVEN) + name + "\n"
+
+
+def entries():
+    """The entries' names as Wine's reg.exe lists them."""
+    listing = wine("reg", "query", SETTINGS).stdout.splitlines()
+    return sorted(line.rsplit("\\", 1)[1] for line in listing
+                  if line.startswith("HKEY_CURRENT_USER\\"))
 
 
 class Cli(PrefixCase):
@@ -33,17 +52,27 @@ class Cli(PrefixCase):
         with open(self.file(name), "rb") as f:
             return f.read()
 
-    def expect(self, cases):
+    def run_program(self, *args, cwd=None):
+        """Exit status, standard output and standard error as bytes."""
+        result = subprocess.run([WINE, KMXHOOKS, *args], env=ENV, cwd=cwd,
+                                stdin=subprocess.DEVNULL, capture_output=True, timeout=60)
+        return result.returncode, result.stdout, result.stderr
+
+    def expect(self, cases, cwd=None):
         """Each case: arguments, exit status, the whole standard output (None:
-        not looked at) and a part of standard error ("": it is empty)."""
+        not looked at) and a part of standard error ("": it is empty), or a
+        list of every line it must hold, in order."""
         for args, status, out, err in cases:
-            result = wine(KMXHOOKS, *args)
-            got = (result.returncode, result.stdout.replace("\r", ""),
-                   result.stderr.replace("\r", ""))
+            code, stdout, stderr = self.run_program(*args, cwd=cwd)
+            got = (code, stdout.decode("cp437").replace("\r", ""),
+                   stderr.decode("cp437").replace("\r", ""))
             self.assertEqual(status, got[0], "%s\n%s%s" % (args, got[1], got[2]))
             if out is not None:
                 self.assertEqual(out, got[1], args)
-            self.assertTrue(err in got[2] if err else not got[2], "%s: %s" % (args, got[2]))
+            if isinstance(err, list):
+                self.assertEqual(err, got[2].splitlines(), args)
+            else:
+                self.assertTrue(err in got[2] if err else not got[2], "%s: %s" % (args, got[2]))
 
     def test_list(self):
         self.expect([(["list"], 0, HEADER, "")])
@@ -107,11 +136,162 @@ class Cli(PrefixCase):
                      (["export"], 1, "", USAGE), (["export", reg, reg], 1, "", USAGE),
                      (["import", reg], 1, "", USAGE), (["import", reg, "--add", "--replace"], 1, "", USAGE),
                      (["import", reg, "--force"], 1, "", USAGE),
-                     (["export", cyrillic], 2, "", "cannot be written in this system's code page")])
+                     (["export", ""], 1, "", "an empty one was given"),
+                     # An argument beginning with / or - is an option, never a file.
+                     (["export", "/y"], 1, "", "Unknown option for export: /y"),
+                     (["export", "-x"], 1, "", "Unknown option for export: -x"),
+                     (["export", reg, "--add"], 1, "", "Unknown option for export: --add"),
+                     (["import", "/s", reg, "--add"], 1, "", "Unknown option for import: /s"),
+                     (["list", "--what-if"], 1, "", USAGE),
+                     (["export", cyrillic], 2, "", "cannot be written in this system's code page")],
+                    cwd=self.folder)
         for args in (["--help"], ["/?"], ["import", "-H"]):
             result = wine(KMXHOOKS, *args)
             self.assertEqual((0, True), (result.returncode, USAGE in result.stdout), args)
         self.assertEqual([], os.listdir(self.folder), "no file touched")
+
+    def test_counts_are_true(self):
+        """An entry counts only when its key holds what the file gives it; a
+        text the import does not take is skipped and named, never stored."""
+        self.seed({"Kept": {"use_Timer": 7}})
+        mixed = ['"use_Timer"=dword: 1', '"use_KeyPress"=dword:', '"use_Deferral"=dword:123456789',
+                 '"use_GetUpdateRect"=dword:00000001']
+        text = ("REGEDIT4\r\n" + raw_section("Empty") +
+                raw_section("Hex", '"use_Timer"=hex(4):01,00,00,00') +
+                raw_section("Str", '"use_Timer"="dword:00000001"') +
+                raw_section("Del", '"use_Timer"=-') + raw_section("Kept", '"use_Timer"=dword:') +
+                raw_section("Mixed", *mixed) +
+                "\r\n[" + PREFIX[:-1] + ']\r\n"use_Timer"=dword:00000001\r\n')
+        f = windows_path(self.file("mixed.reg", text))
+        lines = [f + ": [" + PREFIX + "Empty] has no values, or names an entry outside this "
+                 "system's code page; not imported",
+                 f + ": [" + PREFIX + "Hex] holds no hook setting as a dword value; not imported",
+                 f + ": [" + PREFIX + "Str] holds no hook setting as a dword value; not imported",
+                 f + ": [" + PREFIX + "Del] holds no hook setting as a dword value; not imported",
+                 f + ": [" + PREFIX + "Kept] holds no hook setting as a dword value; not imported",
+                 f + ": [" + PREFIX + 'Hex] "use_Timer"=hex(4):01,00,00,00 is not a dword value; '
+                 "skipped",
+                 f + ": [" + PREFIX + 'Str] "use_Timer"="dword:00000001" is not a dword value; '
+                 "skipped",
+                 f + ": [" + PREFIX + 'Del] "use_Timer"=- is not a dword value; skipped',
+                 f + ": [" + PREFIX + 'Kept] "use_Timer"=dword: is not a dword value; skipped',
+                 f + ": [" + PREFIX + 'Mixed] "use_Timer"=dword: 1 is not a dword value; skipped',
+                 f + ": [" + PREFIX + 'Mixed] "use_KeyPress"=dword: is not a dword value; skipped',
+                 f + ": [" + PREFIX + 'Mixed] "use_Deferral"=dword:123456789 is not a dword '
+                 "value; skipped"]
+        summary = "1 entry; 5 sections refused; 7 values skipped"
+        only_empty = windows_path(self.file("empty.reg", "REGEDIT4\r\n" + raw_section("Empty")))
+        self.expect([
+            # Tried first without a write: the same report and status.
+            (["import", f, "/Replace", "-what-if"], 3,
+             "Would import " + summary + "; nothing was written\n", lines),
+            (["import", f, "--replace"], 3, "Imported " + summary + "\n", lines),
+            (["import", only_empty, "--add"], 2,
+             "Imported 0 entries; 1 section refused: " + PREFIX + "Empty\n", "has no values")])
+        self.assertEqual({"use_GetUpdateRect": 1}, registry("Mixed"))
+        self.assertEqual({"use_Timer": 7}, registry("Kept"))
+        self.assertEqual(["Kept", "Mixed"], entries())
+
+    def test_what_if_writes_nothing(self):
+        self.seed({"Mine": {"use_Timer": 1}})
+        f = windows_path(self.file("in.reg", "REGEDIT4\r\n" + section("Mine", {"use_Timer": 0}) +
+                                   section("New", {"use_Timer": 0})))
+        for option in ("--add", "/replace"):
+            dry = self.run_program("import", f, option, "--WHAT-IF")
+            self.assertEqual(["Mine"], entries(), option)
+            self.assertEqual({"use_Timer": 1}, registry("Mine"), option)
+            real = self.run_program("import", f, option)
+            self.assertEqual(dry[0], real[0], option)
+            self.assertEqual(dry[1].replace(b"Would import", b"Imported")
+                             .replace(b"already exists and would be", b"already existed and was")
+                             .replace(b"; nothing was written", b""), real[1], option)
+            wine("reg", "delete", SETTINGS + "\\New", "/f")
+        self.assertEqual({"use_Timer": 0}, registry("Mine"))
+
+    def test_files_of_the_platform_and_foreign_sections(self):
+        """A `reg export` of the parent key imports without a word; a whole
+        profile's foreign sections are named twenty at a time; an entry that
+        UTF-16 names outside the code page is refused, not counted."""
+        self.seed({"notepad.exe": {"use_Timer": 1}, "With Space": {"use_Deferral": 0}})
+        exported = self.file("qbl.reg")
+        wine("reg", "export", r"HKCU\Software\QBL", windows_path(exported), "/y")
+        wine("reg", "delete", r"HKCU\Software\QBL", "/f")
+        foreign = "".join("\r\n[HKEY_CURRENT_USER\\Other\\%d]\r\n\"a\"=dword:1\r\n" % i
+                          for i in range(100))
+        profile = windows_path(self.file("profile.reg", "REGEDIT4\r\n" + foreign +
+                                         section("Late", {"use_Timer": 1})))
+        wide = self.file("wide.reg")
+        with open(wide, "wb") as out:
+            out.write("\ufeffWindows Registry Editor Version 5.00\r\n".encode("utf-16-le") +
+                      (section("\u65e5\u672c.exe", {"use_Timer": 1}) +
+                       section("\u0141\u00f3d\u017a.exe", {"use_Timer": 1})).encode("utf-16-le"))
+        first = "%s: [HKEY_CURRENT_USER\\Other\\0] is not a hook settings entry; refused" % profile
+        self.expect([
+            (["import", windows_path(exported), "--replace"], 0, "Imported 2 entries\n", ""),
+            (["import", profile, "--add"], 3, "Imported 1 entry; 100 sections refused\n", first),
+            (["import", windows_path(wide), "--add"], 2,
+             "Imported 0 entries; 2 sections refused\n", "outside this system's code page")])
+        self.assertEqual({"use_Timer": 1}, registry("notepad.exe"))
+        self.assertEqual(["Late", "With Space", "notepad.exe"], entries())
+        _, _, err = self.run_program("import", profile, "--replace")
+        lines = err.decode("cp437").splitlines()
+        self.assertEqual((21, first, "(and 80 more)"), (len(lines), lines[0], lines[-1]))
+
+    def test_server_warning_only_when_something_was_written(self):
+        holder = subprocess.Popen([WINE, PROBE, "hold-mutex", "60"], env=ENV,
+                                  stdin=subprocess.DEVNULL, stdout=subprocess.PIPE,
+                                  stderr=subprocess.DEVNULL, text=True)
+        try:
+            self.assertEqual("holding", holder.stdout.readline().strip())
+            f = windows_path(self.file("in.reg", "REGEDIT4\r\n" + section("A", {"use_Timer": 1})))
+            warning = "Warning: Brevant server is currently running!"
+            self.expect([(["import", f, "--add"], 0, "Imported 1 entry\n", warning),
+                         (["import", f, "--add"], 0,
+                          "Imported 0 entries; 1 already existed and was left alone\n", "")])
+        finally:
+            holder.kill()
+            holder.wait()
+
+    def test_output_for_scripts(self):
+        """Redirected output is in the console's output code page (OEM 437
+        here), and `list --csv` reads back as CSV, one row per entry."""
+        seed = self.file("seed.reg", "REGEDIT4\r\n" + section("W\u00e9rd.exe", {"use_Timer": 1}) +
+                         raw_section('a,"b".exe', '"use_Deferral"=dword:0000002a'))
+        wine("regedit", "/s", windows_path(seed))
+        code, out, err = self.run_program("list")
+        self.assertEqual((0, b""), (code, err))
+        self.assertIn(b"W\x82rd.exe\r\n", out)
+        code, out, err = self.run_program("list", "/CSV")
+        self.assertEqual((0, b""), (code, err))
+        rows = list(csv.reader(io.StringIO(out.decode("cp437"), newline="")))
+        self.assertEqual([["name", *SEVEN], ['a,"b".exe', "", "", "", "", "", "", "42"],
+                          ["W\u00e9rd.exe", "", "1", "", "", "", "", ""]], rows)
+        code, out, err = self.run_program("--version")
+        self.assertEqual((0, b""), (code, err))
+        with open(os.path.join(BUILD, "version.txt")) as f:
+            version = f.read().strip()
+        self.assertEqual("kmxhooks " + version + "\r\n", out.decode())
+
+    def test_every_status_a_script_acts_on(self):
+        wine("reg", "add", SETTINGS, "/f")
+        out = windows_path(self.file("out.reg"))
+        self.expect([(["export", out], 2, "", out + ": There are no hook settings to export.")])
+        self.assertFalse(os.path.exists(self.file("out.reg")), "an empty key writes no file")
+        # A name made by a Unicode program that this code page cannot hold.
+        wine("reg", "add", SETTINGS + "\\\u041f\u0440.exe", "/f")
+        self.seed({"A": {"use_Timer": 1}})
+        own = windows_path(self.file("own.reg", "REGEDIT4\r\n[" + PREFIX[:-1] + "]\r\n" +
+                                     section("B", {"use_Timer": 0})))
+        none = windows_path(self.file("none.reg", "REGEDIT4\r\n\"use_Timer\"=dword:1\r\n"))
+        self.expect([
+            (["list"], 3, HEADER + list_line("A", {"use_Timer": 1}), "Entry not listed"),
+            (["export", out], 3, "Exported 1 entry to %s; 1 entry left out\n" % out,
+             "entry left out, its name cannot be written in this system's code page"),
+            (["import", own, "--add"], 0, "Imported 1 entry\n", ""),
+            (["import", none, "--add"], 2, "", "The file contains no registry settings.")])
+        # A bare name is looked for in the current folder, not the Windows one.
+        self.expect([(["export", "bare.reg"], 3, None, "left out")], cwd=self.folder)
+        self.assertTrue(os.path.exists(self.file("bare.reg")))
 
 
 if __name__ == "__main__":
