@@ -157,18 +157,17 @@ HWND ShownDialog() {
     return dialog;
 }
 
-// The platform's profile reader alone: the seven lookups of every section.
+// The platform's profile reader alone, as the import uses it: the section
+// list, then one read of every section's lines.
 double ReaderFloor(const std::string& file) {
     const double start = Now();
     std::string sections(0x100000, '\0');
     GetPrivateProfileStringA(nullptr, nullptr, nullptr, &sections[0],
                              static_cast<DWORD>(sections.size()), file.c_str());
+    std::vector<char> lines(1024);
     for (const char* name = sections.c_str(); *name; name += strlen(name) + 1) {
-        for (const HookSetting& setting : kHookSettings) {
-            char key[24], text[20];
-            snprintf(key, sizeof(key), "\"%s\"", setting.valueName);
-            GetPrivateProfileStringA(name, key, nullptr, text, sizeof(text), file.c_str());
-        }
+        GetPrivateProfileSectionA(name, lines.data(), static_cast<DWORD>(lines.size()),
+                                  file.c_str());
     }
     return Now() - start;
 }
@@ -295,13 +294,15 @@ int main() {
     }
     printf(
         "\n| entries | `kmxhooks import --add`, existing | `--add`, new | `--replace`, new "
-        "| `regedit /s` | `reg import` | `--add` existing / `reg import` | `kmxhooks export` "
-        "| export / `reg export` |\n"
-        "|---:|---:|---:|---:|---:|---:|---:|---:|---:|\n");
+        "| `regedit /s` | `reg import` | `--add` existing / `reg import` | `--add` new / `reg "
+        "import` | `kmxhooks export` | export / `reg export` |\n"
+        "|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|\n");
     for (const Row& r : rows) {
-        printf("| %d | %.3f s | %.3f s | %.3f s | %.3f s | %.3f s | %.2f | %.3f s | %.2f |\n",
-               r.entries, r.cliAddExisting, r.cliAddNew, r.cliReplace, r.regedit, r.regImport,
-               r.cliAddExisting / r.regImport, r.cliExport, r.cliExport / r.regExport);
+        printf(
+            "| %d | %.3f s | %.3f s | %.3f s | %.3f s | %.3f s | %.2f | %.2f | %.3f s | %.2f |\n",
+            r.entries, r.cliAddExisting, r.cliAddNew, r.cliReplace, r.regedit, r.regImport,
+            r.cliAddExisting / r.regImport, r.cliAddNew / r.regImport, r.cliExport,
+            r.cliExport / r.regExport);
     }
     return 0;
 }
