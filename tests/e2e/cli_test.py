@@ -11,8 +11,8 @@ import subprocess
 import sys
 import unittest
 
-from e2e_test import (BUILD, ENV, KMXHOOKS, PREFIX, PROBE, SEVEN, SETTINGS, WINE, PrefixCase,
-                      registry, wine, windows_path)
+from e2e_test import (BUILD, ENV, KMXHOOKS, PREFIX, SEVEN, SETTINGS, WINE, PrefixCase, registry,
+                      server_running, wine, windows_path)
 
 HEADER = ("use_GetUpdateRect use_Timer use_KeyPress use_LButtonUp use_MButtonUp "
           "use_RButtonUp use_Deferral name\n")
@@ -163,22 +163,16 @@ class Cli(PrefixCase):
                 raw_section("Mixed", *mixed) +
                 "\r\n[" + PREFIX[:-1] + ']\r\n"use_Timer"=dword:00000001\r\n')
         f = windows_path(self.file("mixed.reg", text))
-        lines = [f + ": [" + PREFIX + "Empty] has no values, or names an entry outside this "
-                 "system's code page; not imported",
-                 f + ": [" + PREFIX + "Hex] holds no hook setting as a dword value; not imported",
-                 f + ": [" + PREFIX + "Str] holds no hook setting as a dword value; not imported",
-                 f + ": [" + PREFIX + "Del] holds no hook setting as a dword value; not imported",
-                 f + ": [" + PREFIX + "Kept] holds no hook setting as a dword value; not imported",
-                 f + ": [" + PREFIX + 'Hex] "use_Timer"=hex(4):01,00,00,00 is not a dword value; '
-                 "skipped",
-                 f + ": [" + PREFIX + 'Str] "use_Timer"="dword:00000001" is not a dword value; '
-                 "skipped",
-                 f + ": [" + PREFIX + 'Del] "use_Timer"=- is not a dword value; skipped',
-                 f + ": [" + PREFIX + 'Kept] "use_Timer"=dword: is not a dword value; skipped',
-                 f + ": [" + PREFIX + 'Mixed] "use_Timer"=dword: 1 is not a dword value; skipped',
-                 f + ": [" + PREFIX + 'Mixed] "use_KeyPress"=dword: is not a dword value; skipped',
-                 f + ": [" + PREFIX + 'Mixed] "use_Deferral"=dword:123456789 is not a dword '
-                 "value; skipped"]
+        none = "holds no hook setting as a dword value; not imported"
+        refusals = [("Empty", "has no values, or names an entry outside this system's code page; "
+                              "not imported"),
+                    ("Hex", none), ("Str", none), ("Del", none), ("Kept", none)]
+        skips = [("Hex", '"use_Timer"=hex(4):01,00,00,00'), ("Str", '"use_Timer"="dword:00000001"'),
+                 ("Del", '"use_Timer"=-'), ("Kept", '"use_Timer"=dword:')]
+        skips += [("Mixed", line) for line in mixed[:3]]
+        lines = ["%s: [%s%s] %s" % (f, PREFIX, name, why) for name, why in refusals]
+        lines += ["%s: [%s%s] %s is not a dword value; skipped" % (f, PREFIX, name, line)
+                  for name, line in skips]
         summary = "1 entry; 5 sections refused; 7 values skipped"
         only_empty = windows_path(self.file("empty.reg", "REGEDIT4\r\n" + raw_section("Empty")))
         self.expect([
@@ -238,19 +232,12 @@ class Cli(PrefixCase):
         self.assertEqual((21, first, "(and 80 more)"), (len(lines), lines[0], lines[-1]))
 
     def test_server_warning_only_when_something_was_written(self):
-        holder = subprocess.Popen([WINE, PROBE, "hold-mutex", "60"], env=ENV,
-                                  stdin=subprocess.DEVNULL, stdout=subprocess.PIPE,
-                                  stderr=subprocess.DEVNULL, text=True)
-        try:
-            self.assertEqual("holding", holder.stdout.readline().strip())
+        with server_running():
             f = windows_path(self.file("in.reg", "REGEDIT4\r\n" + section("A", {"use_Timer": 1})))
             warning = "Warning: Brevant server is currently running!"
             self.expect([(["import", f, "--add"], 0, "Imported 1 entry\n", warning),
                          (["import", f, "--add"], 0,
                           "Imported 0 entries; 1 already existed and was left alone\n", "")])
-        finally:
-            holder.kill()
-            holder.wait()
 
     def test_output_for_scripts(self):
         """Redirected output is in the console's output code page (OEM 437

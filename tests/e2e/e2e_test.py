@@ -8,6 +8,7 @@ HKCU\\Software\\QBL before and after each case; nothing else is touched.
 Positions come from the running dialog (probe.exe reads them), never from
 fixed pixels, and every wait is a bounded poll on something observable.
 """
+import contextlib
 import os
 import subprocess
 import sys
@@ -89,6 +90,21 @@ def registry(entry):
         if len(parts) == 3 and parts[1].startswith("REG_"):
             values[parts[0]] = int(parts[2], 16) if parts[1] == "REG_DWORD" else parts[2]
     return values
+
+
+@contextlib.contextmanager
+def server_running():
+    """The server's single-instance mutex, held by probe.exe meanwhile."""
+    holder = subprocess.Popen([WINE, PROBE, "hold-mutex", "60"], env=ENV,
+                              stdin=subprocess.DEVNULL, stdout=subprocess.PIPE,
+                              stderr=subprocess.DEVNULL, text=True)
+    try:
+        if holder.stdout.readline().strip() != "holding":
+            raise AssertionError("probe.exe does not hold the mutex")
+        yield
+    finally:
+        holder.kill()
+        holder.wait()
 
 
 def centre(rect):
@@ -467,11 +483,7 @@ class EndToEnd(PrefixCase):
         self.assertIsNone(registry("B"))
 
     def test_warning_when_the_server_is_running(self):
-        holder = subprocess.Popen([WINE, PROBE, "hold-mutex", "60"], env=ENV,
-                                  stdin=subprocess.DEVNULL, stdout=subprocess.PIPE,
-                                  stderr=subprocess.DEVNULL, text=True)
-        try:
-            self.assertEqual("holding", holder.stdout.readline().strip())
+        with server_running():
             self.seed({"A": {"use_Timer": 1}})
             app = self.start(expect_warning=True)
             self.assertEqual(
@@ -481,9 +493,6 @@ class EndToEnd(PrefixCase):
             self.assertEqual(["A"], app.state()["items"])
             app.keys("Escape")
             app.wait_closed()
-        finally:
-            holder.kill()
-            holder.wait()
 
 
 if __name__ == "__main__":
