@@ -150,14 +150,21 @@ int ListEntries(bool csv) {
         bool reachable = true;
         const LONG enumerated = EnumerateEntry(key.get(), index, name, &reachable);
         if (enumerated == ERROR_NO_MORE_ITEMS) break;
-        if (enumerated != ERROR_SUCCESS || !reachable) {
-            // Its values would be read from another key, or none.
-            PrintError(
-                "Entry not listed: its name is too long or outside this system's code page: " +
-                (enumerated == ERROR_SUCCESS ? std::string(name)
-                                             : LongEntryName(key.get(), index)));
+        // Such an entry's values would be read from another key, or none.
+        if (enumerated == ERROR_MORE_DATA) {
+            PrintError("Entry not listed: its name is too long for this program: " +
+                       LongEntryName(key.get(), index));
             status = kExitDoneInPart;
-            if (enumerated != ERROR_SUCCESS && enumerated != ERROR_MORE_DATA) break;
+            continue;
+        }
+        if (enumerated != ERROR_SUCCESS) {
+            PrintError("Could not read the hook settings: " + SystemMessage(enumerated));
+            return kExitDoneInPart;
+        }
+        if (!reachable) {
+            PrintError("Entry not listed: its name cannot be written in this system's code page: " +
+                       std::string(name));
+            status = kExitDoneInPart;
             continue;
         }
         char keyPath[kKeyPathSize];
