@@ -275,72 +275,52 @@ DWORD WINAPI LinkAttributes(LPCSTR path) {
     return real == INVALID_FILE_ATTRIBUTES ? real : real | FILE_ATTRIBUTE_REPARSE_POINT;
 }
 
-std::wstring Wide(const std::string& text) {
-    std::wstring wide(text.size(), L'\0');
-    wide.resize(static_cast<size_t>(MultiByteToWideChar(CP_ACP, 0, text.data(),
-                                                        static_cast<int>(text.size()), &wide[0],
-                                                        static_cast<int>(wide.size()))));
-    return wide;
-}
-
-std::string ReadWide(const std::wstring& path) {
-    UniqueFile file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                                0, nullptr));
-    char bytes[4096];
-    DWORD read = 0;
-    if (!file.valid() || !ReadFile(file.get(), bytes, sizeof(bytes), &read, nullptr)) return "";
-    return std::string(bytes, read);
-}
-
-bool WriteWide(const std::wstring& path, const std::string& bytes) {
-    UniqueFile file(
-        CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
-    DWORD written = 0;
-    return file.valid() &&
-           WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
-}
-
 class TargetTest : public ExportTest, public ::testing::WithParamInterface<TargetCase> {
 protected:
     void TearDown() override {
         g_targetAttributes = GetFileAttributesA;
-        for (const std::wstring& folderPath : made) {
-            DeleteFileW((folderPath + L"\\settings.reg").c_str());
-            RemoveDirectoryW(folderPath.c_str());
+        // Longer than the "A" calls of the folder's own clean-up reach.
+        for (const std::wstring& made : folders) {
+            DeleteFileW((made + L"\\settings.reg").c_str());
+            RemoveDirectoryW(made.c_str());
         }
     }
-    std::wstring Make(const std::wstring& name, const std::string& bytes) {
-        const std::wstring folderPath = L"\\\\?\\" + Wide(folder.path()) + L"\\" + name;
-        EXPECT_TRUE(CreateDirectoryW(folderPath.c_str(), nullptr));
-        made.push_back(folderPath);
-        EXPECT_TRUE(WriteWide(folderPath + L"\\settings.reg", bytes));
-        return folderPath + L"\\settings.reg";
+    // A folder in the temporary one, made by its wide name; its 8.3 short
+    // name, which is ASCII, for the "A" calls.
+    std::string ShortFolder(const std::wstring& name) {
+        const std::wstring made =
+            L"\\\\?\\" + std::wstring(folder.path().begin(), folder.path().end()) + L"\\" + name;
+        EXPECT_TRUE(CreateDirectoryW(made.c_str(), nullptr));
+        folders.push_back(made);
+        WCHAR shortName[MAX_PATH];
+        const DWORD length = GetShortPathNameW(made.c_str(), shortName, MAX_PATH);
+        EXPECT_TRUE(length > 4 && length < MAX_PATH);
+        return std::string(shortName + 4, shortName + length);  // without "\\?\"
     }
-    std::vector<std::wstring> made;
+    std::vector<std::wstring> folders;
 };
 
 TEST_P(TargetTest, ChosenFileOrItsLinkTargetGetsTheExportAndNoOther) {
     const TargetCase& c = GetParam();
     CreateEntryWith("A", {1});
-    const std::wstring chosen = Make(c.folder ? c.folder : std::wstring(230, L'l'), "old");
-    const std::wstring lookAlike = Make(L"L\xF3dz", "the look-alike's");
-    WCHAR shortPath[MAX_PATH];
-    const DWORD length = GetShortPathNameW(chosen.c_str(), shortPath, MAX_PATH);
-    ASSERT_TRUE(length > 0 && length < MAX_PATH);
-    std::string path;
-    for (const WCHAR* p = shortPath + 4; *p; ++p) path += static_cast<char>(*p);  // ASCII
+    const std::string chosen =
+        ShortFolder(c.folder ? c.folder : std::wstring(230, L'l')) + "\\settings.reg";
+    const std::string lookAlike = ShortFolder(L"L\xF3dz") + "\\settings.reg";
+    WriteFileBytes(chosen, "old");
+    WriteFileBytes(lookAlike, "the look-alike's");
     if (c.link) g_targetAttributes = LinkAttributes;
 
-    const LONG status = ExportRegistryFile(nullptr, path.c_str());
+    const LONG status = ExportRegistryFile(nullptr, chosen.c_str());
     EXPECT_EQ(c.refusal == nullptr, status == ERROR_SUCCESS) << status;
-    EXPECT_EQ(c.refusal ? "old" : Golden({{"A", {{"use_GetUpdateRect", 1}}}}), ReadWide(chosen));
-    EXPECT_EQ("the look-alike's", ReadWide(lookAlike));
-    const std::vector<std::string> texts =
+    EXPECT_EQ(c.refusal ? "old" : Golden({{"A", {{"use_GetUpdateRect", 1}}}}),
+              ReadFileBytes(chosen));
+    EXPECT_EQ("the look-alike's", ReadFileBytes(lookAlike));
+    EXPECT_EQ(
         c.refusal
             ? std::vector<std::string>{std::string("Could not write the export file.\r\n\r\n") +
                                        c.refusal}
-            : std::vector<std::string>{};
-    EXPECT_EQ(texts, boxes.Texts());
+            : std::vector<std::string>{},
+        boxes.Texts());
 }
 
 INSTANTIATE_TEST_SUITE_P(

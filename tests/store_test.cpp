@@ -114,28 +114,24 @@ namespace {
 // back the very characters names the same key or file. A lone surrogate
 // comes out of UTF-8's loose conversion as U+FFFD, a real character that
 // names another key.
-struct ConversionCase {
-    unsigned codePage;
-    const wchar_t* wide;
-    bool exact;
-};
-
 TEST(ConversionTest, OnlyExactFormsAreTaken) {
-    const ConversionCase cases[] = {
+    const struct {
+        unsigned codePage;
+        const wchar_t* wide;
+        bool exact;
+    } cases[] = {
         {CP_UTF8, L"app\xD800.exe", false}, {CP_UTF8, L"app\xDC00.exe", false},
         {CP_UTF8, L"app\xD83D", false},     {CP_UTF8, L"\x0141\xF3d\x017A\xD83D\xDE00", true},
         {1252, L"app\xD800.exe", false},    {1252, L"\x0141\xF3d\x017A", false},
         {1252, L"caf\xE9", true},           {932, L"app\xD800.exe", false},
-        {932, L"\x8868.exe", true},
-    };
-    for (const ConversionCase& c : cases) {
-        std::string text = "unchanged";
+        {932, L"\x8868.exe", true}};
+    for (const auto& c : cases) {
+        std::string text;
+        WCHAR back[64] = L"";
         EXPECT_EQ(c.exact, ToCodePageExactly(c.codePage, c.wide, &text)) << c.codePage;
-        if (c.exact) {
-            WCHAR back[64];
-            MultiByteToWideChar(c.codePage, 0, text.c_str(), -1, back, 64);
-            EXPECT_STREQ(c.wide, back) << c.codePage;
-        }
+        if (!c.exact) continue;
+        MultiByteToWideChar(c.codePage, 0, text.c_str(), -1, back, 64);
+        EXPECT_STREQ(c.wide, back) << c.codePage;
     }
 }
 
