@@ -38,9 +38,12 @@ std::string ListLine(const char* name, const DWORD* values, unsigned read) {
 }
 
 // A field as RFC 4180 writes it: in quotes, inner quotes doubled, where it
-// holds a comma, a quote or a line end.
+// holds a comma, a quote or a line end. Also where it begins or ends with a
+// blank or a tab: PowerShell's reader drops those of an unquoted field.
 std::string CsvField(const std::string& text) {
-    if (text.find_first_of(",\"\r\n") == std::string::npos) return text;
+    const bool padded = !text.empty() && (text.front() == ' ' || text.front() == '\t' ||
+                                          text.back() == ' ' || text.back() == '\t');
+    if (!padded && text.find_first_of(",\"\r\n") == std::string::npos) return text;
     std::string quoted = "\"";
     for (char c : text) quoted += c == '"' ? std::string("\"\"") : std::string(1, c);
     return quoted + "\"";
@@ -83,6 +86,9 @@ const char* Reason(Refusal why) {
         return "has no values, or names an entry outside this system's code page; not imported";
     case Refusal::kNoSettings:
         return "holds no hook setting as a dword value; not imported";
+    case Refusal::kRepeated:
+        return "names an entry that an earlier section of the file names; only the first "
+               "section was read";
     }
     return "not imported";
 }
@@ -93,8 +99,12 @@ const char* LeftOutReasonText(LeftOutReason why) {
         return "entry left out, its name is too long for this program: ";
     case LeftOutReason::kOutsideCodePage:
         return "entry left out, its name cannot be written in this system's code page: ";
-    case LeftOutReason::kEndsInBlank:
-        return "entry left out, its name ends in a blank, which a registry file does not keep: ";
+    case LeftOutReason::kEndsInDropped:
+        return "entry left out, its name ends in a blank or another character that a registry "
+               "file does not keep: ";
+    case LeftOutReason::kControlCharacter:
+        return "entry left out, its name holds a control character, which a registry file "
+               "does not keep: ";
     }
     return "entry left out: ";
 }
@@ -118,7 +128,15 @@ std::string ImportSummary(const ImportReport& report, bool whatIf) {
         summary +=
             "; " + Plural(static_cast<int>(report.skipped.size()), "value", "values") + " skipped";
     }
-    if (whatIf) summary += "; nothing was written";
+    if (whatIf) {
+        summary += "; nothing was written";
+        // Whether the registry takes each key is known only by writing it.
+        if (report.imported > 0)
+            summary += " (a key the registry refuses shows only in a real run)";
+        if (report.anyWritten && IsServerRunning()) {
+            summary += "; the server is running, which the import would warn of";
+        }
+    }
     return summary;
 }
 
@@ -167,10 +185,15 @@ int ListEntries(bool csv) {
             status = kExitDoneInPart;
             continue;
         }
-        char keyPath[kKeyPathSize];
-        BuildEntryKeyPath(name, keyPath, sizeof(keyPath));
+        // Best fit would list "Šapp.exe" as "Sapp.exe", another entry.
+        if (!OutputHolds(name)) {
+            PrintError("Entry not listed: its name cannot be written in the output's code page (" +
+                       std::to_string(OutputCodePage()) + "): " + std::string(name));
+            status = kExitDoneInPart;
+            continue;
+        }
         DWORD values[kHookSettingCount];
-        const unsigned read = ReadEntrySettings(keyPath, values);
+        const unsigned read = ReadEntrySettings(key.get(), name, values);
         PrintLine(csv ? CsvLine(name, values, read) : ListLine(name, values, read));
     }
     return status;
@@ -208,6 +231,7 @@ int ExportToFile(const char* path) {
                        "; the new export is " + report.newFile);
         }
         return kExitNothingDone;
+    case ExportOutcome::kEveryEntryLeftOut:
     case ExportOutcome::kWritten:
         break;
     }
@@ -216,6 +240,10 @@ int ExportToFile(const char* path) {
         problems.push_back(file + ": " + LeftOutReasonText(entry.why) + entry.name);
     }
     PrintProblems(problems);
+    if (report.outcome == ExportOutcome::kEveryEntryLeftOut) {
+        PrintError(file + ": Every entry was left out; the file was not written.");
+        return kExitNothingDone;
+    }
     if (!report.leftBackup.empty()) {
         PrintError(file +
                    ": a copy of your earlier file could not be deleted: " + report.leftBackup);
@@ -259,10 +287,11 @@ int ImportFromFile(const char* path, bool replace, bool whatIf) {
     PrintLine(ImportSummary(report, whatIf));
     // At logon the server always runs: the warning is worth a line only
     // where settings changed under it.
-    if (report.anyWritten) WarnIfServerRuns();
+    if (report.anyWritten && !whatIf) WarnIfServerRuns();
     if (problems.empty()) return kExitDone;
-    // Something went in, or was there already as asked.
-    const bool anyDone = report.imported + report.leftAlone > 0 || !report.stored.empty();
+    // Something went in, or was there already as asked; a key that refused
+    // every write is nothing done.
+    const bool anyDone = report.imported + report.leftAlone > 0 || report.anyWritten;
     return anyDone ? kExitDoneInPart : kExitNothingDone;
 }
 

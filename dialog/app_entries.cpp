@@ -75,13 +75,11 @@ void AcceptNewEntry(int item, const char* name) {
         ResetPanel(item);
         return;
     }
-    char path[kKeyPathSize];
-    BuildEntryKeyPath(name, path, sizeof(path));
     DWORD defaults[kHookSettingCount];
     for (int i = 0; i < kHookSettingCount; ++i) defaults[i] = kHookSettings[i].resetDefault;
     const unsigned all = (1u << kHookSettingCount) - 1;
     // Like a failed save, a failed write leaves the entry waiting for one.
-    const bool stored = WriteEntrySettings(path, defaults, all) != 0;
+    const bool stored = WriteEntrySettings(name, defaults, all) != 0;
     SetItemData(g_dialog.list, item, stored ? 0 : kUnsavedEntry);
 }
 

@@ -24,20 +24,24 @@ const char* LeftOutHeading(LeftOutReason why) {
     case LeftOutReason::kOutsideCodePage:
         return "These entries were not exported: their names cannot be written in this system's "
                "code page.";
-    case LeftOutReason::kEndsInBlank:
-        return "These entries were not exported: their names end in a blank, which a registry "
-               "file does not keep.";
+    case LeftOutReason::kEndsInDropped:
+        return "These entries were not exported: their names end in a blank or another "
+               "character that a registry file does not keep.";
+    case LeftOutReason::kControlCharacter:
+        return "These entries were not exported: their names hold a control character, which "
+               "a registry file does not keep.";
     }
     return "These entries were not exported.";
 }
 
 // One paragraph per reason, in the order of the reasons; twenty names in
 // all, the rest counted.
-void WarnLeftOut(HWND owner, const std::vector<LeftOutEntry>& leftOut) {
-    std::string text;
+void WarnLeftOut(HWND owner, const std::vector<LeftOutEntry>& leftOut, const char* opening,
+                 UINT icon) {
+    std::string text = opening;
     size_t named = 0;
-    for (LeftOutReason why :
-         {LeftOutReason::kOutsideCodePage, LeftOutReason::kTooLong, LeftOutReason::kEndsInBlank}) {
+    for (LeftOutReason why : {LeftOutReason::kOutsideCodePage, LeftOutReason::kTooLong,
+                              LeftOutReason::kEndsInDropped, LeftOutReason::kControlCharacter}) {
         bool headed = false;
         for (const LeftOutEntry& entry : leftOut) {
             if (entry.why != why || named == kLeftOutNamed) continue;
@@ -52,7 +56,7 @@ void WarnLeftOut(HWND owner, const std::vector<LeftOutEntry>& leftOut) {
     if (leftOut.size() > named) {
         text += "\r\n(and " + std::to_string(leftOut.size() - named) + " more)";
     }
-    MessageBoxA(owner, text.c_str(), kAppTitle, MB_ICONWARNING);
+    MessageBoxA(owner, text.c_str(), kAppTitle, icon);
 }
 
 // What the user is told of sections that could not be imported; names
@@ -121,8 +125,12 @@ LONG ExportRegistryFile(HWND owner, const char* path) {
     case ExportOutcome::kFileNotWritten:
         MessageBoxA(owner, NotWrittenText(report).c_str(), kAppTitle, MB_ICONERROR);
         break;
+    case ExportOutcome::kEveryEntryLeftOut:
+        WarnLeftOut(owner, report.leftOut, "Nothing was exported, and the file was left as it was.",
+                    MB_ICONERROR);
+        break;
     case ExportOutcome::kWritten:
-        if (!report.leftOut.empty()) WarnLeftOut(owner, report.leftOut);
+        if (!report.leftOut.empty()) WarnLeftOut(owner, report.leftOut, "", MB_ICONWARNING);
         if (!report.leftBackup.empty()) {
             const std::string text =
                 "The export is written, but a copy of your earlier file "

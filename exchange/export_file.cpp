@@ -11,6 +11,20 @@
 
 namespace {
 
+// The profile reader drops these at the end of a section name, as it drops
+// a blank. Trail bytes of a double-byte character are never below 0x40.
+bool EndsInDroppedCharacter(const char* name) {
+    const size_t length = strlen(name);
+    return length > 0 && strchr(" \t\v\f\x1a", name[length - 1]) != nullptr;
+}
+
+bool HasControlCharacter(const char* name) {
+    for (const unsigned char* p = reinterpret_cast<const unsigned char*>(name); *p; ++p) {
+        if (*p < 0x20 || *p == 0x7F) return true;
+    }
+    return false;
+}
+
 bool WriteText(ExportOutput* out, const char* text, int length) {
     const LONG status = WriteAll(out->file, text, static_cast<DWORD>(length));
     if (status != ERROR_SUCCESS && out->error == ERROR_SUCCESS) out->error = status;
@@ -42,25 +56,25 @@ LONG WriteExport(HKEY settingsKey, HANDLE file, ExportReport* report) {
             continue;
         }
         // The import could not give it back: too long to be stored, or
-        // read back without its last blank, as another entry.
-        const size_t nameLength = strlen(name);
+        // read back as another entry, or as none.
         if (!EntryNameFits(name)) {
             report->leftOut.push_back({name, LeftOutReason::kTooLong});
             continue;
         }
-        if (nameLength > 0 && (name[nameLength - 1] == ' ' || name[nameLength - 1] == '\t')) {
-            report->leftOut.push_back({name, LeftOutReason::kEndsInBlank});
+        if (EndsInDroppedCharacter(name)) {
+            report->leftOut.push_back({name, LeftOutReason::kEndsInDropped});
+            continue;
+        }
+        if (HasControlCharacter(name)) {
+            report->leftOut.push_back({name, LeftOutReason::kControlCharacter});
             continue;
         }
         char section[336];
         const int length =
             snprintf(section, sizeof(section), "\r\n[%s%s]\r\n", kSectionPrefix, name);
         WriteText(&out, section, length);
-        // The key path is the section name without the root's name.
-        char keyPath[kKeyPathSize];
-        BuildEntryKeyPath(name, keyPath, sizeof(keyPath));
         DWORD values[kHookSettingCount];
-        const unsigned read = ReadEntrySettings(keyPath, values);
+        const unsigned read = ReadEntrySettings(settingsKey, name, values);
         for (int i = 0; i < kHookSettingCount; ++i) {
             if (read & (1u << i)) WriteValueLine(kHookSettings[i].valueName, values[i], &out);
         }
@@ -88,8 +102,11 @@ LONG ExportTo(HKEY settingsKey, const char* path, ExportReport* report) {
     status = WriteExport(settingsKey, file.get(), report);
     const LONG finished = FinishFile(&file);
     if (status == ERROR_SUCCESS) status = finished;
-    if (status != ERROR_SUCCESS) {
+    // A file of no entries would replace a good backup with nothing.
+    const bool nothingWritten = report->exported == 0 && !report->leftOut.empty();
+    if (status != ERROR_SUCCESS || nothingWritten) {
         DeleteWhenFree(temp);
+        if (status == ERROR_SUCCESS) report->outcome = ExportOutcome::kEveryEntryLeftOut;
         return status;
     }
     StrandedFiles stranded;

@@ -11,13 +11,18 @@ enum class ExportOutcome {
     kNoSettings,          // the settings key does not exist; no file written
     kSettingsUnreadable,  // the settings key cannot be opened; no file written
     kFileNotWritten,      // the file at the path is as it was
+    kEveryEntryLeftOut,   // no entry could be written: the file at the path
+                          // is as it was, and `leftOut` says why
 };
 
 // Why an entry was left out of an export.
 enum class LeftOutReason {
-    kTooLong,          // its name is longer than the program's names
-    kOutsideCodePage,  // its name cannot be written in this system's code page
-    kEndsInBlank,      // a registry file's reader drops the blank at the end
+    kTooLong,           // its name is longer than the program's names
+    kOutsideCodePage,   // its name cannot be written in this system's code page
+    kEndsInDropped,     // ends in a character the reader drops (blank, tab,
+                        // vertical tab, form feed, ^Z): read back as another
+    kControlCharacter,  // holds a control character: a line end breaks its
+                        // section line, and the reader keeps no other either
 };
 
 struct LeftOutEntry {

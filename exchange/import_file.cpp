@@ -4,6 +4,7 @@
 #include <stdlib.h>
 #include <string.h>
 
+#include <set>
 #include <vector>
 
 #include "exchange/section_names.h"
@@ -18,7 +19,6 @@ constexpr DWORD kFirstListSize = 0x8000;
 constexpr DWORD kListGrowth = 0x100000;
 constexpr int kValueTextSize = 20;
 constexpr int kKeyTextSize = 20;  // the longest value name, 17, in quotes
-constexpr int kSectionCopySize = kSectionPrefixLength + kMaxEntryNameBytes + 1;
 // A section of seven settings takes about 250 characters; a larger one makes
 // the buffer grow, up to a bound no section of settings comes near.
 constexpr size_t kFirstSectionSize = 1024;
@@ -112,7 +112,8 @@ bool IsKeyAboveSettings(const char* name) {
 // Imports one section if it names an application entry, and notes what
 // became of it.
 void ImportSection(const char* name, const char* path, bool replace, bool dryRun,
-                   std::vector<char>* lineBuffer, ImportReport* report) {
+                   std::vector<char>* lineBuffer, std::set<std::wstring>* seen,
+                   ImportReport* report) {
     char head[kSectionPrefixLength + 1];
     lstrcpynA(head, name, sizeof(head));
     if (lstrcmpiA(head, kSectionPrefix) != 0) {
@@ -139,12 +140,15 @@ void ImportSection(const char* name, const char* path, bool replace, bool dryRun
         report->refused.push_back({name, Refusal::kNameTooLong});
         return;
     }
-
-    char section[kSectionCopySize];
-    lstrcpynA(section, name, sizeof(section));  // fits: the prefix and a usable name
-    const char* keyPath = section + kRootNameLength;
+    // Joined files, or one entry in two letter cases: the reader gives every
+    // later section of a name the first one's lines, so a later one is named,
+    // never counted again.
+    if (!seen->insert(RegistryNameKey(entryName)).second) {
+        report->refused.push_back({name, Refusal::kRepeated});
+        return;
+    }
     if (!replace) {
-        const LONG exists = TestEntryExists(keyPath);
+        const LONG exists = TestEntryExists(entryName);
         if (exists == ERROR_SUCCESS) {  // left alone, as asked
             ++report->leftAlone;
             return;
@@ -159,7 +163,7 @@ void ImportSection(const char* name, const char* path, bool replace, bool dryRun
 
     // One reader call for the section, not one per setting: each call
     // opens the file and walks its sections from the top.
-    const char* lines = ReadSectionLines(section, path, lineBuffer);
+    const char* lines = ReadSectionLines(name, path, lineBuffer);
     if (*lines == '\0') {
         report->refused.push_back({name, Refusal::kEmpty});
         return;
@@ -184,11 +188,17 @@ void ImportSection(const char* name, const char* path, bool replace, bool dryRun
         report->refused.push_back({name, Refusal::kNoSettings});
         return;
     }
-    // A key that cannot be opened or created fails every write of it.
-    const unsigned written = dryRun ? found : WriteEntrySettings(keyPath, values, found);
+    // A key that cannot be opened or created fails every write of it; a dry
+    // run asks the same of the registry without writing.
+    unsigned written = 0;
+    if (dryRun) {
+        written = TestEntryWritable(entryName) == ERROR_SUCCESS ? found : 0;
+    } else {
+        written = WriteEntrySettings(entryName, values, found);
+    }
     if (written != 0) report->anyWritten = true;
     // A name without a key would show an entry the registry does not have.
-    if (written != 0 || TestEntryExists(keyPath) == ERROR_SUCCESS) {
+    if (written != 0 || TestEntryExists(entryName) == ERROR_SUCCESS) {
         report->stored.push_back(entryName);
     }
     if (written == found) {
@@ -256,8 +266,9 @@ bool FindSettingText(const char* lines, const char* key, std::string* text) {
 ImportReport ImportSections(const char* sections, const char* path, bool replace, bool dryRun) {
     ImportReport report;
     std::vector<char> lineBuffer;
+    std::set<std::wstring> seen;  // entry names met so far, as the registry compares them
     for (const char* name = sections; *name; name += strlen(name) + 1) {
-        ImportSection(name, path, replace, dryRun, &lineBuffer, &report);
+        ImportSection(name, path, replace, dryRun, &lineBuffer, &seen, &report);
     }
     return report;
 }

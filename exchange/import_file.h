@@ -25,6 +25,8 @@ enum class Refusal {
     kEmpty,            // the reader finds no line in it: empty, or a name
                        // this system's code page cannot hold
     kNoSettings,       // none of its lines is a setting the import takes
+    kRepeated,         // an earlier section names the same entry, whose
+                       // lines the reader gives for this one too
 };
 
 struct RefusedSection {
@@ -42,7 +44,8 @@ struct SkippedValue {
 
 struct ImportReport {
     bool anyEntry = false;    // some section names an application entry
-    bool anyWritten = false;  // some setting went into the registry
+    bool anyWritten = false;  // some setting went into the registry (or would,
+                              // in a dry run)
     int imported = 0;         // entries whose every setting went in
     int leftAlone = 0;        // existing entries an import without replace kept
     // Entries that have a key after the import, in the file's order.
@@ -54,8 +57,8 @@ struct ImportReport {
 // Imports the sections that name application entries: every one when
 // `replace`, otherwise only those whose entry does not exist yet. With
 // `dryRun` the registry is read as the import would read it and nothing is
-// written; the report says what the import would do, every write taken as
-// done.
+// written; the report says what the import would do, every write to a key
+// that can be opened (or created) for it taken as done.
 ImportReport ImportSections(const char* sections, const char* path, bool replace,
                             bool dryRun = false);
 

@@ -65,3 +65,13 @@ bool ToCodePageExactly(unsigned codePage, const wchar_t* wide, std::string* text
     *text = converted.data();
     return !lossy;
 }
+
+std::wstring RegistryNameKey(const char* name) {
+    const int units = MultiByteToWideChar(CP_ACP, 0, name, -1, nullptr, 0);
+    if (units <= 1) return std::wstring();
+    std::vector<WCHAR> wide(static_cast<size_t>(units));
+    MultiByteToWideChar(CP_ACP, 0, name, -1, wide.data(), units);
+    // The registry folds letter case one UTF-16 unit at a time (é with É).
+    CharUpperBuffW(wide.data(), static_cast<DWORD>(units - 1));
+    return std::wstring(wide.data(), static_cast<size_t>(units - 1));
+}

@@ -18,6 +18,10 @@ const char* FindLastChar(const char* text, const char* set);
 // units), not in the bytes of the ANSI code page.
 int CharacterCount(const char* text);
 
+// `name` in UTF-16 and in capitals, as the registry compares key names:
+// two names are one key when their keys are equal.
+std::wstring RegistryNameKey(const char* name);
+
 // `wide` in the ANSI code page into `ansi`; false when one of its characters
 // has no form of its own there and came out as the default character or a
 // best-fit look-alike ("Ł" as "L"), which would name another key or file,

@@ -7,6 +7,8 @@
 #include "store/handles.h"
 #include "store/hook_settings.h"
 
+SetValueProc g_setEntryValue = RegSetValueExA;
+
 namespace {
 
 bool QueryDword(HKEY key, const char* valueName, DWORD* result) {
@@ -27,6 +29,14 @@ bool QueryDword(HKEY key, const char* valueName, DWORD* result) {
 bool SetDword(HKEY key, const char* valueName, DWORD value) {
     return RegSetValueExA(key, valueName, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value),
                           sizeof(value)) == ERROR_SUCCESS;
+}
+
+// The entry `name`, opened relative to the settings key.
+LONG OpenEntry(const char* name, REGSAM access, UniqueRegKey* entry) {
+    UniqueRegKey settings;
+    const LONG status = OpenSettingsKey(KEY_ENUMERATE_SUB_KEYS, settings.put());
+    if (status != ERROR_SUCCESS) return status;
+    return RegOpenKeyExA(settings.get(), name, 0, access, entry->put());
 }
 
 // Opens the key for writing, creating it (and the keys above it) if needed.
@@ -61,11 +71,9 @@ bool WriteRegistryDword(HKEY root, const char* keyPath, const char* valueName, D
     return OpenForWriting(root, keyPath, &key) && SetDword(key.get(), valueName, value);
 }
 
-unsigned ReadEntrySettings(const char* keyPath, DWORD* values) {
+unsigned ReadEntrySettings(HKEY settingsKey, const char* name, DWORD* values) {
     UniqueRegKey key;
-    if (RegOpenKeyExA(HKEY_CURRENT_USER, keyPath, 0, KEY_QUERY_VALUE, key.put()) != ERROR_SUCCESS) {
-        return 0;
-    }
+    if (RegOpenKeyExA(settingsKey, name, 0, KEY_QUERY_VALUE, key.put()) != ERROR_SUCCESS) return 0;
     unsigned read = 0;
     for (int i = 0; i < kHookSettingCount; ++i) {
         if (QueryDword(key.get(), kHookSettings[i].valueName, &values[i])) read |= 1u << i;
@@ -73,17 +81,24 @@ unsigned ReadEntrySettings(const char* keyPath, DWORD* values) {
     return read;
 }
 
-unsigned WriteEntrySettings(const char* keyPath, const DWORD* values, unsigned which) {
+unsigned WriteEntrySettings(const char* name, const DWORD* values, unsigned which) {
+    if (which == 0) return 0;
+    UniqueRegKey settings;
     UniqueRegKey key;
-    // One call opens the key or creates it: an import mostly adds entries,
+    // One call opens each key or creates it: an import mostly adds entries,
     // for which trying to open first would be a wasted round trip.
-    if (which == 0 || RegCreateKeyExA(HKEY_CURRENT_USER, keyPath, 0, nullptr, 0, KEY_SET_VALUE,
-                                      nullptr, key.put(), nullptr) != ERROR_SUCCESS) {
+    if (RegCreateKeyExA(HKEY_CURRENT_USER, kSettingsKeyPath, 0, nullptr, 0, KEY_CREATE_SUB_KEY,
+                        nullptr, settings.put(), nullptr) != ERROR_SUCCESS ||
+        RegCreateKeyExA(settings.get(), name, 0, nullptr, 0, KEY_SET_VALUE, nullptr, key.put(),
+                        nullptr) != ERROR_SUCCESS) {
         return 0;
     }
     unsigned written = 0;
     for (int i = 0; i < kHookSettingCount; ++i) {
-        if ((which & (1u << i)) && SetDword(key.get(), kHookSettings[i].valueName, values[i])) {
+        const DWORD value = values[i];
+        if ((which & (1u << i)) && g_setEntryValue(key.get(), kHookSettings[i].valueName, 0,
+                                                   REG_DWORD, reinterpret_cast<const BYTE*>(&value),
+                                                   sizeof(value)) == ERROR_SUCCESS) {
             written |= 1u << i;
         }
     }
@@ -131,12 +146,22 @@ bool EntryNameFits(const char* name) {
 }
 
 LONG DeleteEntryKey(const char* name) {
-    char path[kKeyPathSize];
-    BuildEntryKeyPath(name, path, sizeof(path));
-    return RegDeleteKeyA(HKEY_CURRENT_USER, path);
+    UniqueRegKey settings;
+    const LONG status = OpenSettingsKey(KEY_ENUMERATE_SUB_KEYS, settings.put());
+    if (status != ERROR_SUCCESS) return status;
+    return RegDeleteKeyA(settings.get(), name);
 }
 
-LONG TestEntryExists(const char* keyPath) {
+LONG TestEntryExists(const char* name) {
     UniqueRegKey key;
-    return RegOpenKeyExA(HKEY_CURRENT_USER, keyPath, 0, KEY_QUERY_VALUE, key.put());
+    return OpenEntry(name, KEY_QUERY_VALUE, &key);
+}
+
+LONG TestEntryWritable(const char* name) {
+    UniqueRegKey key;
+    const LONG status = OpenEntry(name, KEY_SET_VALUE, &key);
+    if (status != ERROR_FILE_NOT_FOUND) return status;
+    UniqueRegKey settings;
+    const LONG opened = OpenSettingsKey(KEY_CREATE_SUB_KEY, settings.put());
+    return opened == ERROR_FILE_NOT_FOUND ? ERROR_SUCCESS : opened;
 }

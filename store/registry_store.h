@@ -12,14 +12,17 @@ bool WriteRegistryDword(HKEY root, const char* keyPath, const char* valueName, D
 // the import, where opening the key per value would double their time.
 // Bit i of a mask stands for row i of the hook settings table.
 //
-// Reads every setting of the entry at `keyPath` (relative to
-// HKEY_CURRENT_USER) as ReadRegistryDword would; the mask of those read,
-// their values in `values`.
-unsigned ReadEntrySettings(const char* keyPath, DWORD* values);
+// Entries are opened by name below the settings key, never by their full
+// path: the "A" calls refuse a path over 260 characters on Wine, which an
+// entry name of about 220 characters already makes.
+//
+// Reads every setting of the entry `name` below the open settings key as
+// ReadRegistryDword would; the mask of those read, their values in `values`.
+unsigned ReadEntrySettings(HKEY settingsKey, const char* name, DWORD* values);
 // Writes the settings in `which` as WriteRegistryDword would, opening or
-// creating the key once (not at all when `which` is empty); the mask of
-// those written.
-unsigned WriteEntrySettings(const char* keyPath, const DWORD* values, unsigned which);
+// creating the entry's key (and the settings key) once, not at all when
+// `which` is empty; the mask of those written.
+unsigned WriteEntrySettings(const char* name, const DWORD* values, unsigned which);
 
 // "Software\QBL\KMXHooks\Application_Prefs\<name>" into `path` (at most
 // `size` bytes with the terminator, cut if longer).
@@ -50,6 +53,18 @@ bool EntryNameFits(const char* name);
 // RegDeleteKeyA of the entry's key; 0 on success.
 LONG DeleteEntryKey(const char* name);
 
-// Opens the key path under HKEY_CURRENT_USER for a query and closes it again;
-// only ERROR_FILE_NOT_FOUND means the entry is absent.
-LONG TestEntryExists(const char* keyPath);
+// Opens the entry's key for a query and closes it again; only
+// ERROR_FILE_NOT_FOUND means the entry is absent.
+LONG TestEntryExists(const char* name);
+
+// Whether WriteEntrySettings could write the entry, asked without writing:
+// its key opened for setting values, or, when it does not exist, the
+// settings key for creating one (ERROR_SUCCESS when that is missing too:
+// only a write can tell then).
+LONG TestEntryWritable(const char* name);
+
+// RegSetValueExA of the entry writes, swapped by tests: Wine cannot refuse
+// some values of a key and take others.
+using SetValueProc = LONG(WINAPI*)(HKEY key, LPCSTR valueName, DWORD reserved, DWORD type,
+                                   const BYTE* data, DWORD size);
+extern SetValueProc g_setEntryValue;

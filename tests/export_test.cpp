@@ -8,6 +8,7 @@
 
 #include "dialog/exchange_commands.h"
 #include "exchange/export_file.h"
+#include "exchange/import_file.h"
 #include "exchange/put_in_place.h"
 #include "exchange/wait_for_file.h"
 #include "store/handles.h"
@@ -19,6 +20,7 @@
 namespace {
 
 using Setting = std::pair<std::string, DWORD>;
+using Values = std::map<std::string, RegValue>;
 using Entry = std::pair<std::string, std::vector<Setting>>;
 
 // The expected file, built from the format's rules.
@@ -169,8 +171,8 @@ TEST_F(ExportTest, EntriesWhoseNamesTheCodePageCannotHoldAreLeftOutAndNamed) {
 TEST_F(ExportTest, NamesEndingInABlankAreLeftOutTwentyNamedTheRestCounted) {
     CreateEntryWith("A", {1});
     std::string expected =
-        "These entries were not exported: their names end in a blank, which a registry file "
-        "does not keep.\r\n";
+        "These entries were not exported: their names end in a blank or another character that "
+        "a registry file does not keep.\r\n";
     for (int i = 0; i < 23; ++i) {
         char name[16];
         snprintf(name, sizeof(name), "trail%02d.exe%s", i, i % 2 ? " " : "\t");
@@ -179,6 +181,62 @@ TEST_F(ExportTest, NamesEndingInABlankAreLeftOutTwentyNamedTheRestCounted) {
     }
     EXPECT_EQ(Golden({{"A", {{"use_GetUpdateRect", 1}}}}), Export());
     EXPECT_EQ((std::vector<std::string>{expected + "\r\n(and 3 more)"}), boxes.Texts());
+}
+
+// Export, clear, import: every entry the export counts comes back as itself
+// with its values; every other is left out and named with its reason. Long
+// names make full key paths over 260 characters, which Wine's "A" calls
+// refuse; the reader drops a vertical tab, a form feed or ^Z at a name's
+// end, and a line end breaks the section line.
+TEST_F(ExportTest, EveryCountedEntryComesBackAsItself) {
+    struct Row {
+        std::string name;
+        bool back;
+        LeftOutReason why;
+    } rows[] = {{std::string(220, 'a'), true, {}},
+                {std::string(221, 'b'), true, {}},
+                {std::string(255, 'c'), true, {}},
+                {"inner\x1a.exe", false, LeftOutReason::kControlCharacter},
+                {"line\r\nend.exe", false, LeftOutReason::kControlCharacter},
+                {"vt.exe\v", false, LeftOutReason::kEndsInDropped},
+                {"ff.exe\f", false, LeftOutReason::kEndsInDropped},
+                {"eof.exe\x1a", false, LeftOutReason::kEndsInDropped}};
+    for (const Row& row : rows) CreateEntryWith(row.name, {1, 0, 1});
+    const ExportReport report = ExportEntries(target.c_str());
+    ASSERT_EQ(ExportOutcome::kWritten, report.outcome);
+    EXPECT_EQ(3, report.exported);
+    RegDeleteTreeA(HKEY_CURRENT_USER, "Software\\QBL");
+    UniqueBuffer sections;
+    DWORD count = 0;
+    ASSERT_EQ(ERROR_SUCCESS, ReadImportSections(target.c_str(), &sections, &count));
+    const ImportReport back = ImportSections(sections.get(), target.c_str(), true);
+    EXPECT_EQ(3, back.imported);
+    EXPECT_TRUE(back.refused.empty());
+    for (const Row& row : rows) {
+        const Values expected = row.back ? SevenDwords({1, 0, 1}) : Values();
+        EXPECT_EQ(expected, EntryValues(row.name)) << row.name;
+        if (row.back) continue;
+        bool named = false;
+        for (const LeftOutEntry& entry : report.leftOut) {
+            named = named || (entry.name == row.name && entry.why == row.why);
+        }
+        EXPECT_TRUE(named) << row.name;
+    }
+    EXPECT_EQ(5u, report.leftOut.size());
+}
+
+// A file of no entries would replace a good backup with nothing: as with
+// an empty store, the file keeps its bytes.
+TEST_F(ExportTest, ExportOfOnlyLeftOutEntriesKeepsTheFile) {
+    CreateEntryWith("trail.exe ", {1});
+    WriteFileBytes(target, "a good backup");
+    EXPECT_EQ(ERROR_SUCCESS, ExportRegistryFile(nullptr, target.c_str()));
+    EXPECT_EQ("a good backup", ReadFileBytes(target));
+    EXPECT_EQ((std::vector<std::string>{"settings.reg"}), folder.Names()) << "no file beside it";
+    ASSERT_EQ(1u, boxes.shown().size());
+    EXPECT_EQ(static_cast<UINT>(MB_ICONERROR), boxes.shown()[0].style);
+    EXPECT_EQ(0u, boxes.shown()[0].text.find("Nothing was exported, and the file was left as it "
+                                             "was."));
 }
 
 TEST_F(ExportTest, SettingsThatCannotBeReadAreNotCalledAbsent) {

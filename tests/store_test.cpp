@@ -83,11 +83,10 @@ TEST_F(StoreTest, DeletionAndExistence) {
     CreateEntry("Parent");
     CreateEntry("Parent\\Child");
 
-    EXPECT_EQ(ERROR_SUCCESS, TestEntryExists("Software\\QBL\\KMXHooks\\Application_Prefs\\Gone"));
+    EXPECT_EQ(ERROR_SUCCESS, TestEntryExists("Gone"));
     EXPECT_EQ(ERROR_SUCCESS, DeleteEntryKey("Gone"));
     EXPECT_FALSE(EntryExists("Gone"));
-    EXPECT_EQ(ERROR_FILE_NOT_FOUND,
-              TestEntryExists("Software\\QBL\\KMXHooks\\Application_Prefs\\Gone"));
+    EXPECT_EQ(ERROR_FILE_NOT_FOUND, TestEntryExists("Gone"));
     EXPECT_EQ(ERROR_FILE_NOT_FOUND, DeleteEntryKey("Gone"));
     // A key with subkeys cannot be deleted (access denied on NT and Wine).
     EXPECT_NE(ERROR_SUCCESS, DeleteEntryKey("Parent"));

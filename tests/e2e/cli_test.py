@@ -4,9 +4,11 @@ standard output, standard error and exit status, and what it left in the
 registry (Wine's `reg query`) and in the files. Runs in the suite's prefix
 like the end-to-end tests.
 """
+import contextlib
 import csv
 import io
 import os
+import pty
 import subprocess
 import sys
 import unittest
@@ -57,6 +59,19 @@ class Cli(PrefixCase):
         result = subprocess.run([WINE, KMXHOOKS, *args], env=ENV, cwd=cwd,
                                 stdin=subprocess.DEVNULL, capture_output=True, timeout=60)
         return result.returncode, result.stdout, result.stderr
+
+    def run_on_terminal(self, *args):
+        """Exit status and what a pseudo-terminal showed (UTF-8, with escapes)."""
+        master, slave = pty.openpty()
+        process = subprocess.Popen([WINE, KMXHOOKS, *args], env=ENV, stdin=slave, stdout=slave,
+                                   stderr=slave)
+        os.close(slave)
+        shown = b""
+        with contextlib.suppress(OSError):  # EIO once the program has ended
+            for chunk in iter(lambda: os.read(master, 4096), b""):
+                shown += chunk
+        os.close(master)
+        return process.wait(timeout=60), shown
 
     def expect(self, cases, cwd=None):
         """Each case: arguments, exit status, the whole standard output (None:
@@ -143,6 +158,7 @@ class Cli(PrefixCase):
                      (["export", reg, "--add"], 1, "", "Unknown option for export: --add"),
                      (["import", "/s", reg, "--add"], 1, "", "Unknown option for import: /s"),
                      (["list", "--what-if"], 1, "", USAGE),
+                     (["import", reg, "--add", "--what-if", "/WHAT-IF"], 1, "", "given twice"),
                      (["export", cyrillic], 2, "", "cannot be written in this system's code page")],
                     cwd=self.folder)
         for args in (["--help"], ["/?"], ["import", "-H"]):
@@ -172,7 +188,8 @@ class Cli(PrefixCase):
                   if not line.endswith("01")]  # all but the one good value
         summary = "1 entry; 5 sections refused; 7 values skipped"
         self.expect([(["import", f, "/Replace", "-what-if"], 3,
-                      "Would import " + summary + "; nothing was written\n", lines)])
+                      "Would import " + summary + "; nothing was written (a key the registry "
+                      "refuses shows only in a real run)\n", lines)])
         self.assertEqual(["Kept"], entries())
         empty = windows_path(self.file("empty.reg", "REGEDIT4\r\n" + raw_section("Empty")))
         self.expect([(["import", f, "--replace"], 3, "Imported " + summary + "\n", lines),
@@ -215,7 +232,10 @@ class Cli(PrefixCase):
         with server_running():
             f = windows_path(self.file("in.reg", "REGEDIT4\r\n" + section("A", {"use_Timer": 1})))
             warning = "Warning: Brevant server is currently running!"
-            self.expect([(["import", f, "--add"], 0, "Imported 1 entry\n", warning),
+            self.expect([(["import", f, "--add", "--what-if"], 0, "Would import 1 entry; nothing "
+                          "was written (a key the registry refuses shows only in a real run); the "
+                          "server is running, which the import would warn of\n", ""),
+                         (["import", f, "--add"], 0, "Imported 1 entry\n", warning),
                          (["import", f, "--add"], 0,
                           "Imported 0 entries; 1 already existed and was left alone\n", "")])
 
@@ -256,6 +276,88 @@ class Cli(PrefixCase):
         # A bare name is looked for in the current folder, not the Windows one.
         self.expect([(["export", "bare.reg"], 3, None, "left out")], cwd=self.folder)
         self.assertTrue(os.path.exists(self.file("bare.reg")))
+
+    def test_what_if_is_the_real_run_less_the_writes(self):
+        """Joined files and one entry in two letter cases are counted once, the
+        later section named; the longest name imports. Each file is tried
+        with --what-if first: the same lines and status, nothing written."""
+        base = section("App.exe", {"use_Timer": 1})
+        longest, over = "L" * 255, "M" * 256
+        repeated = "names an entry that an earlier section of the file names; only the first " \
+                   "section was read"
+        filler = '"filler"="%s"' % ("x" * 1100)  # past the reader's first buffer
+        table = [  # file text, option, summary, status, standard error's lines
+            ("REGEDIT4\r\n" + base + "REGEDIT4\r\n" + section("APP.EXE", {"use_KeyPress": 1}),
+             "--add", "1 entry; 1 section refused: %sAPP.EXE" % PREFIX, 3,
+             ["[%sAPP.EXE] %s" % (PREFIX, repeated)]),
+            ("REGEDIT4\r\n" + base + base, "--replace",
+             "1 entry; 1 section refused: %sApp.exe" % PREFIX, 3,
+             ["[%sApp.exe] %s" % (PREFIX, repeated)]),
+            ("REGEDIT4\r\n" + raw_section("Long", filler, '"use_Timer"=dword:00000001') +
+             "\r\n[HKEY_CURRENT_USER\\Software\\QBL]\r\n\"a\"=dword:1\r\n", "--add",
+             "1 entry; 1 section refused: HKEY_CURRENT_USER\\Software\\QBL", 3,
+             ["[HKEY_CURRENT_USER\\Software\\QBL] is not a hook settings entry; refused"]),
+            ("REGEDIT4\r\n" + section(longest, {"use_Timer": 1}) + section(over, {"use_Timer": 1}),
+             "--replace", "1 entry; 1 section refused: " + PREFIX + over, 3,
+             ["[%s%s] names an entry too long for this program (255 characters, 260 bytes); "
+              "not imported" % (PREFIX, over)])]
+        for text, option, summary, status, lines in table:
+            wine("reg", "delete", r"HKCU\Software\QBL", "/f")
+            f = windows_path(self.file("in.reg", text))
+            err = [f + ": " + line for line in lines]
+            self.expect([(["import", f, option, "--what-if"], status, "Would import " + summary +
+                          "; nothing was written (a key the registry refuses shows only in a "
+                          "real run)\n", err)])
+            self.assertEqual([], entries(), "the what-if wrote nothing")
+            self.expect([(["import", f, option], status, "Imported " + summary + "\n", err)])
+        self.assertEqual([longest], entries(), "the longest name is an entry like any other")
+
+    def test_problems_are_named_twenty_at_a_time(self):
+        for count, last in ((20, "[HKEY_CURRENT_USER\\Other\\19]"), (21, "(and 1 more)")):
+            f = windows_path(self.file("f.reg", "REGEDIT4\r\n" + "".join(
+                "\r\n[HKEY_CURRENT_USER\\Other\\%d]\r\n\"a\"=dword:1\r\n" % i
+                for i in range(count)) + section("A", {"use_Timer": 1})))
+            _, _, err = self.run_program("import", f, "--replace")
+            lines = err.decode("cp437").splitlines()
+            self.assertEqual((20 if count == 20 else 21, True), (len(lines), last in lines[-1]))
+
+    def test_names_as_they_are_for_scripts(self):
+        """Leading and trailing blanks survive PowerShell's CSV reader; a name
+        that redirected output would change (best fit, or no form at all in
+        OEM 437) is left out of the rows and named, never listed as another."""
+        seed = self.file("seed.reg")
+        with open(seed, "wb") as f:
+            f.write(("REGEDIT4\r\n" + "".join(
+                section(n, {"use_Timer": 1}) for n in
+                (" lead.exe", "lead.exe", "trail.exe  ", "Sapp.exe", "\u0160app.exe",
+                 "\u20acuro.exe", "a,b.exe"))).encode("cp1252"))
+        wine("regedit", "/s", windows_path(seed))
+        named = ["Entry not listed: its name cannot be written in the output's code page (437): "
+                 + n for n in ("[U+0160]app.exe", "[U+20AC]uro.exe")]
+        code, out, err = self.run_program("list", "--csv")
+        self.assertEqual((3, named), (code, err.decode("ascii").splitlines()))
+        rows = list(csv.reader(io.StringIO(out.decode("cp437"), newline=""),
+                               skipinitialspace=True))
+        self.assertEqual(["name", " lead.exe", "a,b.exe", "lead.exe", "Sapp.exe", "trail.exe  "],
+                         [row[0] for row in rows])
+        self.assertIn(b'"trail.exe  ",', out)
+        code, out, err = self.run_program("list")
+        self.assertEqual((3, named), (code, err.decode("ascii").splitlines()))
+        self.assertEqual(6, len(out.splitlines()), out)
+        # A console (Wine gives one to a program on a terminal) shows every name.
+        code, out = self.run_on_terminal("list")
+        self.assertEqual((0, True, True), (code, "\u0160app.exe".encode() in out,
+                                           "\u20acuro.exe".encode() in out))
+        # Every entry left out of an export: the old file keeps its bytes.
+        wine("reg", "delete", r"HKCU\Software\QBL", "/f")
+        wine("reg", "add", SETTINGS + "\\trail.exe ", "/f")
+        backup = self.file("backup.reg", "a good backup")
+        self.expect([(["export", windows_path(backup)], 2, "",
+                      [windows_path(backup) + ": entry left out, its name ends in a blank or "
+                       "another character that a registry file does not keep: trail.exe ",
+                       windows_path(backup) + ": Every entry was left out; the file was not "
+                       "written."])])
+        self.assertEqual(b"a good backup", self.read("backup.reg"))
 
 
 if __name__ == "__main__":

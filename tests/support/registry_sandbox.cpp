@@ -13,28 +13,46 @@ std::string EntryPath(const std::string& entry) {
     return std::string(kSettingsKeyPath) + "\\" + entry;
 }
 
-void Collect(HKEY root, const std::string& path, std::map<std::string, RegValue>* out) {
+// Every value below the key `name` of `parent`, by its path `path`; each key
+// is opened below its parent, so that long names are no long paths.
+void Collect(HKEY parent, const std::string& name, const std::string& path,
+             std::map<std::string, RegValue>* out) {
     UniqueRegKey key;
-    if (RegOpenKeyExA(root, path.c_str(), 0, KEY_READ, key.put()) != ERROR_SUCCESS) return;
+    if (RegOpenKeyExA(parent, name.empty() ? nullptr : name.c_str(), 0, KEY_READ, key.put()) !=
+        ERROR_SUCCESS) {
+        return;
+    }
     for (DWORD i = 0;; ++i) {
-        char name[16384];
-        DWORD nameSize = sizeof(name);
+        char value[16384];
+        DWORD valueSize = sizeof(value);
         BYTE data[4096];
         DWORD dataSize = sizeof(data);
         DWORD type = 0;
-        if (RegEnumValueA(key.get(), i, name, &nameSize, nullptr, &type, data, &dataSize) !=
+        if (RegEnumValueA(key.get(), i, value, &valueSize, nullptr, &type, data, &dataSize) !=
             ERROR_SUCCESS) {
             break;
         }
-        (*out)[path + "\\" + name] = RegValue{type, std::vector<BYTE>(data, data + dataSize)};
+        (*out)[path + "\\" + value] = RegValue{type, std::vector<BYTE>(data, data + dataSize)};
     }
     for (DWORD i = 0;; ++i) {
-        char name[1024];
-        if (RegEnumKeyA(key.get(), i, name, sizeof(name)) != ERROR_SUCCESS) break;
-        std::string child = path.empty() ? name : path + "\\" + name;
-        (*out)[child + "\\"] = RegValue{REG_NONE, {}};  // the key itself
-        Collect(root, child, out);
+        char child[1024];
+        if (RegEnumKeyA(key.get(), i, child, sizeof(child)) != ERROR_SUCCESS) break;
+        const std::string childPath = path.empty() ? child : path + "\\" + child;
+        (*out)[childPath + "\\"] = RegValue{REG_NONE, {}};  // the key itself
+        Collect(key.get(), child, childPath, out);
     }
+}
+
+// The entry's key, opened (or created) below the settings key: a full path
+// of over 260 characters is refused by Wine's "A" calls.
+LONG OpenEntry(const std::string& entry, bool create, HKEY* key) {
+    UniqueRegKey settings;
+    const LONG status =
+        create ? RegCreateKeyA(HKEY_CURRENT_USER, kSettingsKeyPath, settings.put())
+               : RegOpenKeyExA(HKEY_CURRENT_USER, kSettingsKeyPath, 0, KEY_READ, settings.put());
+    if (status != ERROR_SUCCESS) return status;
+    return create ? RegCreateKeyA(settings.get(), entry.c_str(), key)
+                  : RegOpenKeyExA(settings.get(), entry.c_str(), 0, KEY_READ, key);
 }
 
 }  // namespace
@@ -73,12 +91,12 @@ void RegistrySandbox::Resume() {
 
 void CreateEntry(const std::string& entry) {
     UniqueRegKey key;
-    ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyA(HKEY_CURRENT_USER, EntryPath(entry).c_str(), key.put()));
+    ASSERT_EQ(ERROR_SUCCESS, OpenEntry(entry, true, key.put()));
 }
 
 void SetEntryValue(const std::string& entry, const std::string& name, const RegValue& value) {
     UniqueRegKey key;
-    ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyA(HKEY_CURRENT_USER, EntryPath(entry).c_str(), key.put()));
+    ASSERT_EQ(ERROR_SUCCESS, OpenEntry(entry, true, key.put()));
     ASSERT_EQ(ERROR_SUCCESS,
               RegSetValueExA(key.get(), name.c_str(), 0, value.type, value.data.data(),
                              static_cast<DWORD>(value.data.size())));
@@ -90,19 +108,24 @@ void SetEntryDword(const std::string& entry, const std::string& name, DWORD valu
 
 bool EntryExists(const std::string& entry) {
     UniqueRegKey key;
-    return RegOpenKeyExA(HKEY_CURRENT_USER, EntryPath(entry).c_str(), 0, KEY_READ, key.put()) ==
-           ERROR_SUCCESS;
+    return OpenEntry(entry, false, key.put()) == ERROR_SUCCESS;
 }
 
 std::map<std::string, RegValue> EntryValues(const std::string& entry) {
-    std::map<std::string, RegValue> all;
-    Collect(HKEY_CURRENT_USER, EntryPath(entry), &all);
     std::map<std::string, RegValue> values;
-    const std::string prefix = EntryPath(entry) + "\\";
-    for (const auto& [path, value] : all) {
-        if (path.compare(0, prefix.size(), prefix) == 0 && path.back() != '\\') {
-            values[path.substr(prefix.size())] = value;
+    UniqueRegKey key;
+    if (OpenEntry(entry, false, key.put()) != ERROR_SUCCESS) return values;
+    for (DWORD i = 0;; ++i) {
+        char name[16384];
+        DWORD nameSize = sizeof(name);
+        BYTE data[4096];
+        DWORD dataSize = sizeof(data);
+        DWORD type = 0;
+        if (RegEnumValueA(key.get(), i, name, &nameSize, nullptr, &type, data, &dataSize) !=
+            ERROR_SUCCESS) {
+            break;
         }
+        values[name] = RegValue{type, std::vector<BYTE>(data, data + dataSize)};
     }
     return values;
 }
@@ -138,7 +161,7 @@ std::map<std::string, RegValue> SevenDwords(const std::vector<DWORD>& values) {
 
 std::map<std::string, RegValue> AllValues() {
     std::map<std::string, RegValue> all;
-    Collect(HKEY_CURRENT_USER, "", &all);
+    Collect(HKEY_CURRENT_USER, "", "", &all);
     return all;
 }
 
