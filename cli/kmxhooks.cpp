@@ -9,6 +9,7 @@
 
 #include "cli/commands.h"
 #include "cli/console_text.h"
+#include "cli/defaults.h"
 #include "store/ansi_text.h"
 
 namespace {
@@ -20,6 +21,10 @@ constexpr char kUsage[] =
     "  kmxhooks import FILE --add        adds the entries that do not exist yet\r\n"
     "  kmxhooks import FILE --replace    imports every entry of the file over what exists\r\n"
     "  kmxhooks import FILE ... --what-if  says what the import would do, writes nothing\r\n"
+    "  kmxhooks defaults                 shows the machine-wide defaults every user gets\r\n"
+    "  kmxhooks defaults set FILE        makes FILE the defaults each user gets at logon\r\n"
+    "                                    (as administrator, from Program Files)\r\n"
+    "  kmxhooks defaults remove          removes them; the users' settings stay\r\n"
     "  kmxhooks --version                the program's version\r\n"
     "  kmxhooks --help                   this text (also /? and -h)\r\n"
     "Options may also be written -add or /add; an argument that begins with / is an option.\r\n"
@@ -97,6 +102,39 @@ bool FullPath(const Argument& argument, char* path) {
     return true;
 }
 
+// defaults [set FILE | remove] [--what-if]
+int RunDefaults(const std::vector<Argument>& arguments) {
+    std::vector<const Argument*> words;
+    int whatIfs = 0;
+    for (size_t i = 1; i < arguments.size(); ++i) {
+        const std::string& text = arguments[i].ansi;
+        if (IsOption(text, "what-if")) {
+            ++whatIfs;
+        } else if (LooksLikeOption(text)) {
+            return UsageError("Unknown option for defaults: " + text);
+        } else {
+            words.push_back(&arguments[i]);
+        }
+    }
+    if (whatIfs > 1) return UsageError("--what-if is given twice.");
+    if (words.empty()) {
+        if (whatIfs == 1) return UsageError("--what-if goes with defaults set or remove.");
+        return ShowDefaults();
+    }
+    const std::string& verb = words[0]->ansi;
+    if (lstrcmpiA(verb.c_str(), "remove") == 0) {
+        if (words.size() != 1) return UsageError("defaults remove takes nothing more.");
+        return RemoveDefaults(whatIfs == 1);
+    }
+    if (lstrcmpiA(verb.c_str(), "set") != 0) return UsageError("Unknown defaults command: " + verb);
+    if (words.size() != 2 || words[1]->ansi.empty()) {
+        return UsageError("defaults set needs one FILE.");
+    }
+    char path[MAX_PATH];
+    if (!FullPath(*words[1], path)) return kExitNothingDone;
+    return SetDefaults(path, whatIfs == 1);
+}
+
 int Run(const std::vector<Argument>& arguments) {
     for (const Argument& argument : arguments) {
         if (IsHelp(argument.ansi)) {
@@ -110,6 +148,7 @@ int Run(const std::vector<Argument>& arguments) {
     const bool isList = lstrcmpiA(command.c_str(), "list") == 0;
     const bool isExport = lstrcmpiA(command.c_str(), "export") == 0;
     const bool isImport = lstrcmpiA(command.c_str(), "import") == 0;
+    if (lstrcmpiA(command.c_str(), "defaults") == 0) return RunDefaults(arguments);
     if (!isList && !isExport && !isImport) return UsageError("Unknown command: " + command);
 
     const Argument* file = nullptr;

@@ -11,7 +11,8 @@
 set -u
 
 must="wine wine64 fonts-wine g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix \
-cmake make xvfb xauth xdotool locales googletest imagemagick x11-apps clang clang-format cppcheck python3 git"
+cmake make xvfb xauth xdotool locales googletest imagemagick x11-apps clang clang-format cppcheck python3 git \
+osslsigncode openssl wixl msitools"
 try="wine32:i386"
 
 have_pkg() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q 'install ok installed'; }

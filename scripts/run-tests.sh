@@ -27,9 +27,11 @@ fi
 [ $status -eq 0 ] || note="${note:+$note }The 32-bit suite FAILED (see above)."
 [ -z "$note" ] || echo "$note"
 scripts/prepare-prefix.sh x64 "$PWD/build/x64/wineprefix-test" test
+# The release's promises: fixed headers, zip times, signing (no display).
+tests/scripts/release_test.sh || scripts_status=1
 xvfb-run -a -s "-screen 0 1024x768x24" scripts/ctest-on-display.sh x64 "$@" || status=1
 [ $scripts_status -eq 0 ] || {
-    echo "The install script's test FAILED (see the start of the run)."
+    echo "The install script's or the release's test FAILED (see above)."
     status=1
 }
 exit $status

@@ -21,7 +21,12 @@ fresh=0
 scripts/prepare-prefix.sh "$arch" "$prefix"
 export WINEPREFIX="$prefix"
 if [ $fresh = 1 ]; then
-    kmx_wine regedit /s "Z:$(echo "$PWD/examples/sample-settings.reg" | tr / '\\')" >/dev/null 2>&1
+    # Seeded once; a failed seeding makes the next run make the prefix anew.
+    if ! kmx_step "regedit /s examples/sample-settings.reg (seeding the prefix)" \
+        "$KMX_WINE" regedit /s "Z:$(echo "$PWD/examples/sample-settings.reg" | tr / '\\')"; then
+        rm -f "$prefix/.kmx-ready"
+        exit 1
+    fi
     kmx_wineserver -w
 fi
 exe="$KMX_BUILD/bin/KMXHooksManager.exe"
@@ -29,4 +34,8 @@ exe="$KMX_BUILD/bin/KMXHooksManager.exe"
 if [ -n "${DISPLAY:-}" ]; then
     exec "$KMX_WINE" "$exe"
 fi
-exec xvfb-run -a -s "-screen 0 1024x768x24" scripts/screenshot.sh "$arch" "$exe" "$KMX_BUILD/screenshot.png"
+xvfb-run -a -s "-screen 0 1024x768x24" scripts/screenshot.sh "$arch" "$exe" "$KMX_BUILD/screenshot.png" || {
+    status=$?
+    echo "Step failed: the program on a virtual display (xvfb-run, exit $status; its output is above)." >&2
+    exit $status
+}

@@ -64,3 +64,22 @@ kmx_wineserver() {
 kmx_machine() {
     echo "$(nproc) cores, $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2 | sed 's/^ //'), $("$KMX_WINE" --version 2>/dev/null || echo 'Wine not runnable')"
 }
+
+# kmx_step WHAT COMMAND [ARGS...]: runs one step of the set-up with its
+# output kept aside; when it fails, prints that output and one line naming
+# the step, and returns its status.
+kmx_step() {
+    what=$1
+    shift
+    log=$(mktemp)
+    if "$@" >"$log" 2>&1; then
+        rm -f "$log"
+        return 0
+    else
+        status=$?
+    fi
+    cat "$log" >&2
+    rm -f "$log"
+    echo "Step failed: $what (exit $status; its output is above)." >&2
+    return $status
+}

@@ -45,6 +45,7 @@ inline void Menu(HMENU m) { DestroyMenu(m); }
 inline void Icon(HICON i) { DestroyIcon(i); }
 inline void Module(HMODULE m) { FreeLibrary(m); }
 inline void Memory(char* p) { free(p); }
+inline void Local(void* p) { LocalFree(p); }
 template <typename T>
 inline void GdiObject(T object) {
     DeleteObject(object);
@@ -57,6 +58,7 @@ using UniqueMenu = UniqueAny<HMENU, handle_close::Menu>;
 using UniqueIcon = UniqueAny<HICON, handle_close::Icon>;
 using UniqueModule = UniqueAny<HMODULE, handle_close::Module>;
 using UniqueBuffer = UniqueAny<char*, handle_close::Memory>;
+using UniqueLocal = UniqueAny<void*, handle_close::Local>;  // LocalAlloc'd: security descriptors
 using UniqueFont = UniqueAny<HFONT, handle_close::GdiObject<HFONT>>;
 using UniqueBrush = UniqueAny<HBRUSH, handle_close::GdiObject<HBRUSH>>;
 

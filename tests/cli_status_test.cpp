@@ -11,50 +11,12 @@
 #include "cli/commands.h"
 #include "store/registry_store.h"
 #include "support/registry_sandbox.h"
+#include "support/std_streams.h"
 #include "support/temp_folder.h"
 
 namespace {
 
 const std::string kPrefix = "\r\n[HKEY_CURRENT_USER\\Software\\QBL\\KMXHooks\\Application_Prefs\\";
-
-// Standard output and error go to files of the test's folder meanwhile.
-class Redirected {
-public:
-    explicit Redirected(const TempFolder& folder)
-        : outPath_(folder.File("out.txt")), errPath_(folder.File("err.txt")) {
-        oldOut_ = GetStdHandle(STD_OUTPUT_HANDLE);
-        oldErr_ = GetStdHandle(STD_ERROR_HANDLE);
-        SetStdHandle(STD_OUTPUT_HANDLE, Create(outPath_));
-        SetStdHandle(STD_ERROR_HANDLE, Create(errPath_));
-    }
-    ~Redirected() { Restore(); }
-    // What was written, once the files are closed.
-    std::string Out() {
-        Restore();
-        return ReadFileBytes(outPath_);
-    }
-    std::string Err() {
-        Restore();
-        return ReadFileBytes(errPath_);
-    }
-
-private:
-    static HANDLE Create(const std::string& path) {
-        return CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS, 0,
-                           nullptr);
-    }
-    void Restore() {
-        if (!oldOut_) return;
-        CloseHandle(GetStdHandle(STD_OUTPUT_HANDLE));
-        CloseHandle(GetStdHandle(STD_ERROR_HANDLE));
-        SetStdHandle(STD_OUTPUT_HANDLE, oldOut_);
-        SetStdHandle(STD_ERROR_HANDLE, oldErr_);
-        oldOut_ = nullptr;
-    }
-    std::string outPath_, errPath_;
-    HANDLE oldOut_ = nullptr;
-    HANDLE oldErr_ = nullptr;
-};
 
 // Refuses every write of use_Deferral, takes the others: an entry stored in
 // part, which Wine's registry never gives.

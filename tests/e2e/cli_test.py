@@ -159,7 +159,11 @@ class Cli(PrefixCase):
                      (["import", "/s", reg, "--add"], 1, "", "Unknown option for import: /s"),
                      (["list", "--what-if"], 1, "", USAGE),
                      (["import", reg, "--add", "--what-if", "/WHAT-IF"], 1, "", "given twice"),
-                     (["export", cyrillic], 2, "", "cannot be written in this system's code page")],
+                     (["export", cyrillic], 2, "", "cannot be written in this system's code page"),
+                     (["defaults", "remove", reg], 1, "", "defaults remove takes nothing more"),
+                     (["defaults", "--what-if"], 1, "", USAGE),
+                     # Every user's logon would run this copy, which users may replace.
+                     (["defaults", "set", reg], 2, "", "which is not in a Program Files folder")],
                     cwd=self.folder)
         for args in (["--help"], ["/?"], ["import", "-H"]):
             result = wine(KMXHOOKS, *args)

@@ -182,6 +182,25 @@ int HoldMutex(int seconds) {
     return 0;
 }
 
+// Starts the command line `line` as Active Setup starts a StubPath at logon:
+// the whole text to CreateProcess, no shell; its exit code.
+int RunCommandLine(const char* line) {
+    std::string text = line;
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION process = {};
+    if (!CreateProcessA(nullptr, &text[0], nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup,
+                        &process)) {
+        return 255;
+    }
+    WaitForSingleObject(process.hProcess, INFINITE);
+    DWORD code = 255;
+    GetExitCodeProcess(process.hProcess, &code);
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    return static_cast<int>(code);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -194,5 +213,6 @@ int main(int argc, char** argv) {
     if (what == "box") return Box();
     if (what == "window") return Window(arg);
     if (what == "hold-mutex") return HoldMutex(atoi(arg));
+    if (what == "run") return RunCommandLine(arg);
     return 2;
 }

@@ -13,7 +13,12 @@ cat >"$work/bin/dpkg-query" <<'STUB'
 for last; do :; done
 case " $STUB_INSTALLED " in *" $last "*) printf 'install ok installed' ;; *) exit 1 ;; esac
 STUB
-printf '#!/bin/sh\necho i386\n' >"$work/bin/dpkg"
+# "arch:i386" among the installed packages: i386 is a foreign architecture.
+cat >"$work/bin/dpkg" <<'STUB'
+#!/bin/sh
+echo "dpkg $*" >>"$STUB_CALLS"
+case " $STUB_INSTALLED " in *" arch:i386 "*) echo i386 ;; esac
+STUB
 printf '#!/bin/sh\necho 0\n' >"$work/bin/id"
 cat >"$work/bin/apt-get" <<'STUB'
 #!/bin/sh
@@ -27,7 +32,7 @@ done
 STUB
 chmod +x "$work/bin/"*
 
-all="wine wine64 fonts-wine g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix cmake make xvfb xauth xdotool locales googletest imagemagick x11-apps clang clang-format cppcheck python3 git"
+all="wine wine64 fonts-wine g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix cmake make xvfb xauth xdotool locales googletest imagemagick x11-apps clang clang-format cppcheck python3 git osslsigncode openssl wixl msitools"
 failures=0
 while IFS='|' read -r name installed fails want_status want_text want_call unwanted; do
     : >"$work/calls"
@@ -44,8 +49,11 @@ while IFS='|' read -r name installed fails want_status want_text want_call unwan
         echo "ok   $name"
     fi
 done <<ROWS
-index refresh and 32-bit Wine fail, the 64-bit set installs on its own|wine|update wine32:i386|0|(wine32:i386) could not be installed, so the 32-bit program will be built and checked statically only: E: Unable to correct|apt-get install -y -qq --no-install-recommends ${all#wine }|
-index refresh fails, the 64-bit set cannot be installed|wine|update xvfb|1|Could not install what the build needs: wine64||wine32:i386
-everything present: nothing is run|$all wine32:i386||0|||apt-get
+index refresh and 32-bit Wine fail, the 64-bit set installs on its own|wine arch:i386|update wine32:i386|0|(wine32:i386) could not be installed, so the 32-bit program will be built and checked statically only: E: Unable to correct|apt-get install -y -qq --no-install-recommends ${all#wine }|
+index refresh fails, the 64-bit set cannot be installed|wine arch:i386|update xvfb|1|Could not install what the build needs: wine64||wine32:i386
+everything present: nothing is run|$all wine32:i386 arch:i386||0|||apt-get
+the i386 architecture is added where it is missing|$all||0||dpkg --add-architecture i386|
+32-bit Wine the only missing package: installed alone|$all arch:i386||0||apt-get install -y -qq --no-install-recommends wine32:i386|recommends wine 
+the package index is refreshed before a first install|arch:i386||0||apt-get update -qq|
 ROWS
 [ $failures -eq 0 ] || { echo "$failures install-script case(s) failed"; exit 1; }
