@@ -103,9 +103,10 @@ class Package(unittest.TestCase):
         # Windows Installer shows the icon ARPPRODUCTICON names; Wine 8 writes
         # no DisplayIcon, so the package's own tables are read instead.
         package = "/" + self.packages[self.old][3:].replace("\\", "/")
-        properties = subprocess.run(["msiinfo", "export", package, "Property"],
+        # (msiinfo writes a table's streams into a folder beside it.)
+        properties = subprocess.run(["msiinfo", "export", package, "Property"], cwd=self.work,
                                     capture_output=True, text=True).stdout
-        icons = subprocess.run(["msiinfo", "export", package, "Icon"],
+        icons = subprocess.run(["msiinfo", "export", package, "Icon"], cwd=self.work,
                                capture_output=True, text=True).stdout
         self.assertIn("ARPPRODUCTICON\tkmxhooks.ico", properties)
         self.assertIn("kmxhooks.ico\t", icons)
