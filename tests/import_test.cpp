@@ -236,7 +236,8 @@ TEST_F(ImportTest, FileWithoutSectionsIsReported) {
 // export waits; one that holds it for good is no empty file.
 TEST_F(ImportTest, FileHeldForAMomentIsReadHeldForGoodIsNotCalledEmpty) {
     WriteFileBytes(file, "REGEDIT4\r\n" + Section("App", "\"use_Timer\"=dword:00000001\r\n"));
-    ASSERT_TRUE(HoldFile(file, 300, 0));
+    // 2.5 s: waited out only by the longer of the growing pauses.
+    ASSERT_TRUE(HoldFile(file, 2500, 0));
     boxes.Answer(IDYES);
     ImportRegistryFile(dialog, list, file.c_str());
     ReleaseAllHolds();

@@ -61,9 +61,10 @@ class Cli(PrefixCase):
         return result.returncode, result.stdout, result.stderr
 
     def run_on_terminal(self, *args):
-        """Exit status and what a pseudo-terminal showed (UTF-8, with escapes)."""
+        """Exit status and what a pseudo-terminal showed (UTF-8, with escapes)
+        of a Windows program, which Wine gives a console there."""
         master, slave = pty.openpty()
-        process = subprocess.Popen([WINE, KMXHOOKS, *args], env=ENV, stdin=slave, stdout=slave,
+        process = subprocess.Popen([WINE, *args], env=ENV, stdin=slave, stdout=slave,
                                    stderr=slave)
         os.close(slave)
         shown = b""
@@ -252,6 +253,12 @@ class Cli(PrefixCase):
         code, out, err = self.run_program("list")
         self.assertEqual((0, b""), (code, err))
         self.assertIn(b"W\x82rd.exe\r\n", out)
+        # With a console, redirected output takes the console's code page
+        # (chcp 1252: 0xE9), not the OEM one.
+        out = windows_path(self.file("chcp.txt"))
+        self.run_on_terminal("cmd", "/c", "chcp 1252 >nul & %s list > %s"
+                             % (windows_path(KMXHOOKS), out))
+        self.assertIn(b"W\xe9rd.exe\r\n", self.read("chcp.txt"))
         code, out, err = self.run_program("list", "/CSV")
         self.assertEqual((0, b""), (code, err))
         rows = list(csv.reader(io.StringIO(out.decode("cp437"), newline="")))
@@ -349,7 +356,7 @@ class Cli(PrefixCase):
         self.assertEqual((3, named), (code, err.decode("ascii").splitlines()))
         self.assertEqual(6, len(out.splitlines()), out)
         # A console (Wine gives one to a program on a terminal) shows every name.
-        code, out = self.run_on_terminal("list")
+        code, out = self.run_on_terminal(KMXHOOKS, "list")
         self.assertEqual((0, True, True), (code, "\u0160app.exe".encode() in out,
                                            "\u20acuro.exe".encode() in out))
         # Every entry left out of an export: the old file keeps its bytes.
