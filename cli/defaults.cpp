@@ -58,13 +58,13 @@ bool Inside(const std::string& path, const std::string& folder) {
            path[folder.size()] == '\\';
 }
 
-// This program's full path when it runs from a Program Files folder, where
-// only administrators can write; empty otherwise.
-std::string ProgramInProgramFiles(std::string* where) {
+// This program's full path into `program` (empty when unknown), and whether
+// it lies in a Program Files folder, where only administrators can write.
+bool RunsFromProgramFiles(std::string* program) {
     char module[MAX_PATH];
     const DWORD length = g_programPath(nullptr, module, MAX_PATH);
-    if (length == 0 || length >= MAX_PATH) return std::string();
-    *where = module;
+    if (length == 0 || length >= MAX_PATH) return false;
+    *program = module;
     // The 64-bit folder is named by ProgramW6432 to a 32-bit program.
     char native[MAX_PATH] = "";
     const DWORD nativeLength = GetEnvironmentVariableA("ProgramW6432", native, MAX_PATH);
@@ -72,9 +72,9 @@ std::string ProgramInProgramFiles(std::string* where) {
         ShellFolder(CSIDL_PROGRAM_FILES), ShellFolder(CSIDL_PROGRAM_FILESX86),
         nativeLength > 0 && nativeLength < MAX_PATH ? std::string(native) : std::string()};
     for (const std::string& folder : folders) {
-        if (Inside(*where, folder)) return *where;
+        if (Inside(*program, folder)) return true;
     }
-    return std::string();
+    return false;
 }
 
 // The comma form Active Setup compares, from the time in UTC, and always
@@ -237,11 +237,10 @@ int SetDefaults(const char* path, bool whatIf) {
     const std::string file = path;
     // The command runs at every user's logon: from a folder users can
     // write, one user would run code in every other user's session.
-    std::string where;
-    const std::string program = ProgramInProgramFiles(&where);
-    if (program.empty()) {
+    std::string program;
+    if (!RunsFromProgramFiles(&program)) {
         PrintError("Not registered: every user's logon would run this program from " +
-                   (where.empty() ? std::string("an unknown folder") : where) +
+                   (program.empty() ? std::string("an unknown folder") : program) +
                    ", which is not in a Program Files folder, where only administrators can "
                    "write. Install the package and run kmxhooks from there.");
         return kExitNothingDone;
