@@ -292,18 +292,19 @@ class Cli(PrefixCase):
         """Joined files and one entry in two letter cases are counted once, the
         later section named; the longest name imports. Each file is tried
         with --what-if first: the same lines and status, nothing written."""
-        base = section("App.exe", {"use_Timer": 1})
+        base = section("Twice.exe", {"use_Timer": 1})
         longest, over = "L" * 255, "M" * 256
         repeated = "names an entry that an earlier section of the file names; only the first " \
                    "section was read"
         filler = '"filler"="%s"' % ("x" * 1100)  # past the reader's first buffer
         table = [  # file text, option, summary, status, standard error's lines
-            ("REGEDIT4\r\n" + base + "REGEDIT4\r\n" + section("APP.EXE", {"use_KeyPress": 1}),
+            ("REGEDIT4\r\n" + section("App.exe", {"use_Timer": 1}) + "REGEDIT4\r\n" +
+             section("APP.EXE", {"use_KeyPress": 1}),
              "--add", "1 entry; 1 section refused: %sAPP.EXE" % PREFIX, 3,
              ["[%sAPP.EXE] %s" % (PREFIX, repeated)]),
             ("REGEDIT4\r\n" + base + base, "--replace",
-             "1 entry; 1 section refused: %sApp.exe" % PREFIX, 3,
-             ["[%sApp.exe] %s" % (PREFIX, repeated)]),
+             "1 entry; 1 section refused: %sTwice.exe" % PREFIX, 3,
+             ["[%sTwice.exe] %s" % (PREFIX, repeated)]),
             ("REGEDIT4\r\n" + raw_section("Long", filler, '"use_Timer"=dword:00000001') +
              "\r\n[HKEY_CURRENT_USER\\Software\\QBL]\r\n\"a\"=dword:1\r\n", "--add",
              "1 entry; 1 section refused: HKEY_CURRENT_USER\\Software\\QBL", 3,
@@ -312,16 +313,19 @@ class Cli(PrefixCase):
              "--replace", "1 entry; 1 section refused: " + PREFIX + over, 3,
              ["[%s%s] names an entry too long for this program (255 characters, 260 bytes); "
               "not imported" % (PREFIX, over)])]
+        # Each row names entries of its own, which the real run of an earlier
+        # row cannot have made.
         for text, option, summary, status, lines in table:
-            wine("reg", "delete", r"HKCU\Software\QBL", "/f")
             f = windows_path(self.file("in.reg", text))
             err = [f + ": " + line for line in lines]
+            before = entries()
             self.expect([(["import", f, option, "--what-if"], status, "Would import " + summary +
                           "; nothing was written (a key the registry refuses shows only in a "
                           "real run)\n", err)])
-            self.assertEqual([], entries(), "the what-if wrote nothing")
+            self.assertEqual(before, entries(), "the what-if wrote nothing")
             self.expect([(["import", f, option], status, "Imported " + summary + "\n", err)])
-        self.assertEqual([longest], entries(), "the longest name is an entry like any other")
+        # The longest name is an entry like any other.
+        self.assertEqual(["App.exe", longest, "Long", "Twice.exe"], entries())
 
     def test_problems_are_named_twenty_at_a_time(self):
         for count, last in ((20, "[HKEY_CURRENT_USER\\Other\\19]"), (21, "(and 1 more)")):
