@@ -92,8 +92,18 @@ def main():
         with open(os.path.join(work, "kmxhooks.wxs"), "w") as f:
             f.write(source)
         built = os.path.join(work, "package.msi")
-        result = subprocess.run(["wixl", "-a", arch, "-o", built, "kmxhooks.wxs"], cwd=work,
-                                capture_output=True, text=True)
+        # wixl orders its string pool by addresses of its own: without address
+        # randomisation, and in the same small environment, it writes the
+        # same bytes every time.
+        wixl = ["wixl", "-a", arch, "-o", built, "kmxhooks.wxs"]
+        env = {"PATH": "/usr/bin:/bin", "LC_ALL": "C"}
+        result = subprocess.run(["setarch", "-R", *wixl], cwd=work, capture_output=True,
+                                text=True, env=env)
+        if result.returncode != 0 and "setarch" in result.stderr:
+            print("make-msi.py: address randomisation cannot be turned off here (%s); the %s "
+                  "package may differ from another build of the same commit"
+                  % (result.stderr.strip(), arch))
+            result = subprocess.run(wixl, cwd=work, capture_output=True, text=True, env=env)
         if result.returncode != 0:
             sys.stderr.write(result.stdout + result.stderr)
             sys.exit("make-msi.py: wixl failed for the %s package" % arch)
