@@ -275,16 +275,6 @@ TEST_F(ImportTest, FailedWritesAreReportedOnceAfterTheWholeFile) {
     EXPECT_EQ((std::vector<std::string>{"Part", "Fine"}), Items());
 }
 
-// Opened below the settings key, a name of 255 characters is no path too
-// long for the registry's "A" calls (Wine refuses over 260).
-TEST_F(ImportTest, LongestNamesAreImported) {
-    const std::string longest(255, 'w');
-    Import("REGEDIT4\r\n" + Section(longest, "\"use_Timer\"=dword:00000001\r\n"));
-    EXPECT_EQ((std::vector<std::string>{kQuestion}), Texts());
-    EXPECT_EQ((Values{{"use_Timer", Dword(1)}}), EntryValues(longest));
-    EXPECT_EQ((std::vector<std::string>{longest}), Items());
-}
-
 // With No, only a plain "not found" lets a section in: an entry whose key
 // cannot even be looked at is not imported over, and the user is told.
 TEST_F(ImportTest, NoWithAnEntryThatCannotBeLookedAtIsReported) {

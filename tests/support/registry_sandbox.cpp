@@ -13,6 +13,22 @@ std::string EntryPath(const std::string& entry) {
     return std::string(kSettingsKeyPath) + "\\" + entry;
 }
 
+// Every value of the open key, by `prefix` and its name.
+void ReadValues(HKEY key, const std::string& prefix, std::map<std::string, RegValue>* out) {
+    for (DWORD i = 0;; ++i) {
+        char value[16384];
+        DWORD valueSize = sizeof(value);
+        BYTE data[4096];
+        DWORD dataSize = sizeof(data);
+        DWORD type = 0;
+        if (RegEnumValueA(key, i, value, &valueSize, nullptr, &type, data, &dataSize) !=
+            ERROR_SUCCESS) {
+            break;
+        }
+        (*out)[prefix + value] = RegValue{type, std::vector<BYTE>(data, data + dataSize)};
+    }
+}
+
 // Every value below the key `name` of `parent`, by its path `path`; each key
 // is opened below its parent, so that long names are no long paths.
 void Collect(HKEY parent, const std::string& name, const std::string& path,
@@ -22,18 +38,7 @@ void Collect(HKEY parent, const std::string& name, const std::string& path,
         ERROR_SUCCESS) {
         return;
     }
-    for (DWORD i = 0;; ++i) {
-        char value[16384];
-        DWORD valueSize = sizeof(value);
-        BYTE data[4096];
-        DWORD dataSize = sizeof(data);
-        DWORD type = 0;
-        if (RegEnumValueA(key.get(), i, value, &valueSize, nullptr, &type, data, &dataSize) !=
-            ERROR_SUCCESS) {
-            break;
-        }
-        (*out)[path + "\\" + value] = RegValue{type, std::vector<BYTE>(data, data + dataSize)};
-    }
+    ReadValues(key.get(), path + "\\", out);
     for (DWORD i = 0;; ++i) {
         char child[1024];
         if (RegEnumKeyA(key.get(), i, child, sizeof(child)) != ERROR_SUCCESS) break;
@@ -114,19 +119,7 @@ bool EntryExists(const std::string& entry) {
 std::map<std::string, RegValue> EntryValues(const std::string& entry) {
     std::map<std::string, RegValue> values;
     UniqueRegKey key;
-    if (OpenEntry(entry, false, key.put()) != ERROR_SUCCESS) return values;
-    for (DWORD i = 0;; ++i) {
-        char name[16384];
-        DWORD nameSize = sizeof(name);
-        BYTE data[4096];
-        DWORD dataSize = sizeof(data);
-        DWORD type = 0;
-        if (RegEnumValueA(key.get(), i, name, &nameSize, nullptr, &type, data, &dataSize) !=
-            ERROR_SUCCESS) {
-            break;
-        }
-        values[name] = RegValue{type, std::vector<BYTE>(data, data + dataSize)};
-    }
+    if (OpenEntry(entry, false, key.put()) == ERROR_SUCCESS) ReadValues(key.get(), "", &values);
     return values;
 }
 

@@ -1,27 +1,22 @@
 #include "support/std_streams.h"
 
-namespace {
+#include <windows.h>
 
-HANDLE Create(const std::string& path) {
-    return CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS, 0,
-                       nullptr);
-}
-
-}  // namespace
-
-Redirected::Redirected(const TempFolder& folder)
-    : outPath_(folder.File("out.txt")), errPath_(folder.File("err.txt")) {
-    oldOut_ = GetStdHandle(STD_OUTPUT_HANDLE);
-    oldErr_ = GetStdHandle(STD_ERROR_HANDLE);
-    SetStdHandle(STD_OUTPUT_HANDLE, Create(outPath_));
-    SetStdHandle(STD_ERROR_HANDLE, Create(errPath_));
-}
-
-void Redirected::Restore() {
-    if (!oldOut_) return;
-    CloseHandle(GetStdHandle(STD_OUTPUT_HANDLE));
-    CloseHandle(GetStdHandle(STD_ERROR_HANDLE));
-    SetStdHandle(STD_OUTPUT_HANDLE, oldOut_);
-    SetStdHandle(STD_ERROR_HANDLE, oldErr_);
-    oldOut_ = nullptr;
+CommandOutput RunRedirected(const TempFolder& folder, const std::function<int()>& command) {
+    const std::string paths[] = {folder.File("out.txt"), folder.File("err.txt")};
+    const DWORD which[] = {STD_OUTPUT_HANDLE, STD_ERROR_HANDLE};
+    HANDLE old[2];
+    for (int i = 0; i < 2; ++i) {
+        old[i] = GetStdHandle(which[i]);
+        SetStdHandle(which[i], CreateFileA(paths[i].c_str(), GENERIC_WRITE, FILE_SHARE_READ,
+                                           nullptr, CREATE_ALWAYS, 0, nullptr));
+    }
+    CommandOutput output = {command(), "", ""};
+    for (int i = 0; i < 2; ++i) {
+        CloseHandle(GetStdHandle(which[i]));
+        SetStdHandle(which[i], old[i]);
+    }
+    output.out = ReadFileBytes(paths[0]);
+    output.err = ReadFileBytes(paths[1]);
+    return output;
 }

@@ -1,30 +1,15 @@
-// Standard output and error of the test program sent to files of a test's
-// folder, for the console program's commands called in-process.
+// The console program's commands called in-process, with standard output
+// and error sent to files of a test's folder.
 #pragma once
-#include <windows.h>
-
+#include <functional>
 #include <string>
 
 #include "support/temp_folder.h"
 
-// Standard output and error go to files of the test's folder meanwhile.
-class Redirected {
-public:
-    explicit Redirected(const TempFolder& folder);
-    ~Redirected() { Restore(); }
-    // What was written, once the files are closed.
-    std::string Out() {
-        Restore();
-        return ReadFileBytes(outPath_);
-    }
-    std::string Err() {
-        Restore();
-        return ReadFileBytes(errPath_);
-    }
-
-private:
-    void Restore();
-    std::string outPath_, errPath_;
-    HANDLE oldOut_ = nullptr;
-    HANDLE oldErr_ = nullptr;
+struct CommandOutput {
+    int status;
+    std::string out;
+    std::string err;
 };
+
+CommandOutput RunRedirected(const TempFolder& folder, const std::function<int()>& command);
