@@ -37,10 +37,28 @@ no_build_folder() {
 check "the PE headers carry no build time" no_time_stamp
 check "no build folder in the programs" no_build_folder
 
-epoch=$(git log -1 --format=%ct)
+# A throwaway certificate, made here, and a signed dist into the test's folder.
+openssl req -x509 -newkey rsa:2048 -nodes -keyout "$work/key.pem" -out "$work/cert.pem" \
+    -days 2 -subj "/CN=KMX Hooks Manager test" >/dev/null 2>&1
+openssl pkcs12 -export -inkey "$work/key.pem" -in "$work/cert.pem" -out "$work/test.pfx" \
+    -passout pass:right-one >/dev/null 2>&1
+signed() {
+    KMX_SIGN_PFX="$work/test.pfx" KMX_SIGN_PASSWORD=right-one KMX_DIST_DIR="$work/signed" \
+        scripts/dist.sh >/dev/null || return 1
+    python3 -c 'import sys, zipfile; zipfile.ZipFile(sys.argv[1]).extractall(sys.argv[2])' \
+        "$work"/signed/*.zip "$work/unpacked"
+    # The four programs before they were packed, both packages after.
+    for p in "$work"/unpacked/x86/*.exe "$work"/unpacked/x64/*.exe "$work"/signed/*.msi; do
+        osslsigncode verify -CAfile "$work/cert.pem" -in "$p" >"$work/verify" 2>&1 &&
+            grep -qE 'Message digest algorithm +: SHA256' "$work/verify" || { cat "$work/verify"; return 1; }
+    done
+    (cd "$work/unpacked" && sha256sum -c --quiet SHA256SUMS) &&
+        (cd "$work/signed" && sha256sum -c --quiet SHA256SUMS) &&
+        [ "$(wc -l <"$work/signed/SHA256SUMS")" = 3 ]
+}
+check "a signed dist verifies against its certificate" signed
 zip_times() {
-    SOURCE_DATE_EPOCH=$epoch KMX_DIST_DIR="$work/plain" scripts/dist.sh >/dev/null &&
-        python3 - "$work"/plain/*.zip "$epoch" <<'PY'
+    python3 - "$work"/signed/*.zip "$(git log -1 --format=%ct)" <<'PY'
 import sys, time, zipfile
 stamp = time.gmtime(int(sys.argv[2]))[:6]
 stamp = stamp[:5] + (stamp[5] - stamp[5] % 2,)  # zip keeps even seconds
@@ -59,41 +77,14 @@ same_package() {
     done
 }
 check "one package's inputs build the same bytes" same_package
-
-# A throwaway certificate, made here.
-openssl req -x509 -newkey rsa:2048 -nodes -keyout "$work/key.pem" -out "$work/cert.pem" \
-    -days 2 -subj "/CN=KMX Hooks Manager test" >/dev/null 2>&1
-openssl pkcs12 -export -inkey "$work/key.pem" -in "$work/cert.pem" -out "$work/test.pfx" \
-    -passout pass:right-one >/dev/null 2>&1
-signed() {
-    KMX_SIGN_PFX="$work/test.pfx" KMX_SIGN_PASSWORD=right-one KMX_DIST_DIR="$work/signed" \
-        scripts/dist.sh >/dev/null || return 1
-    mkdir "$work/unpacked"
-    python3 -c 'import sys, zipfile; zipfile.ZipFile(sys.argv[1]).extractall(sys.argv[2])' \
-        "$work"/signed/*.zip "$work/unpacked"
-    for p in x86/KMXHooksManager.exe x86/kmxhooks.exe x64/KMXHooksManager.exe x64/kmxhooks.exe; do
-        osslsigncode verify -CAfile "$work/cert.pem" -in "$work/unpacked/$p" >"$work/verify" 2>&1 ||
-            { cat "$work/verify"; return 1; }
-        grep -q 'Message digest algorithm  : SHA256' "$work/verify" || { cat "$work/verify"; return 1; }
-    done
-    (cd "$work/unpacked" && sha256sum -c --quiet SHA256SUMS) || return 1
-    # Both packages signed after they were built, and listed beside the zip.
-    for p in "$work"/signed/*.msi; do
-        osslsigncode verify -CAfile "$work/cert.pem" -in "$p" >"$work/verify" 2>&1 ||
-            { cat "$work/verify"; return 1; }
-    done
-    [ "$(cd "$work/signed" && ls | grep -c -e '\.msi$' -e '\.zip$')" = 3 ] &&
-        (cd "$work/signed" && sha256sum -c --quiet SHA256SUMS) &&
-        [ "$(wc -l <"$work/signed/SHA256SUMS")" = 3 ]
-}
-check "a signed dist verifies against its certificate" signed
 # The signed program runs, and says the version its version block says.
 signed_runs() {
     kmx_use x64
-    plain=$(WINEPREFIX="$root/build/x64/wineprefix-test" "$KMX_WINE" build/x64/bin/kmxhooks.exe --version)
-    again=$(WINEPREFIX="$root/build/x64/wineprefix-test" "$KMX_WINE" "$work/unpacked/x64/kmxhooks.exe" --version)
+    export WINEPREFIX="$root/build/x64/wineprefix-test"
+    plain=$("$KMX_WINE" build/x64/bin/kmxhooks.exe --version)
+    again=$("$KMX_WINE" "$work/unpacked/x64/kmxhooks.exe" --version)
     # A wineserver left running without a display breaks later windowed tests.
-    WINEPREFIX="$root/build/x64/wineprefix-test" kmx_wineserver -w
+    kmx_wineserver -w
     echo "$plain / $again"
     [ -n "$plain" ] && [ "$plain" = "$again" ]
 }
