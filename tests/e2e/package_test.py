@@ -33,7 +33,7 @@ class Package(unittest.TestCase):
         # Windows Installer compares only the first three fields.
         self.new = ".".join([fields[0], str(int(fields[1]) + 1)] + fields[2:])
         self.packages = {v: self.build(v, extra) for v, extra in
-                         ((self.old, ""), (self.new, "\r\nThe newer version.\r\n"))}
+                         ((self.old, ""), (self.new, "\nThe newer version.\n"))}
         self.run_wine("wineboot", "-i")
 
     def tearDown(self):
@@ -43,15 +43,15 @@ class Package(unittest.TestCase):
     def build(self, version, readme_extra):
         files = os.path.join(self.work, "files-" + version)
         os.makedirs(files)
-        for name in ("KMXHooksManager.exe", "kmxhooks.exe"):
-            shutil.copy(os.path.join(PROGRAMS, name), files)
-        shutil.copy(os.path.join(ROOT, "examples", "sample-settings.reg"), files)
-        for source, target, extra in (("docs/README.txt", "README.txt", readme_extra),
-                                      ("LICENSE", "LICENSE.txt", "")):
-            with open(os.path.join(ROOT, source)) as f:
-                text = f.read().replace("\n", "\r\n") + extra
-            with open(os.path.join(files, target), "w", newline="") as f:
-                f.write(text)
+        for source in (os.path.join(PROGRAMS, "KMXHooksManager.exe"),
+                       os.path.join(PROGRAMS, "kmxhooks.exe"),
+                       os.path.join(ROOT, "examples", "sample-settings.reg")):
+            shutil.copy(source, files)
+        shutil.copy(os.path.join(ROOT, "LICENSE"), os.path.join(files, "LICENSE.txt"))
+        with open(os.path.join(ROOT, "docs", "README.txt")) as f:
+            readme = f.read() + readme_extra
+        with open(os.path.join(files, "README.txt"), "w") as f:
+            f.write(readme)
         package = os.path.join(self.work, "kmx-%s.msi" % version)
         subprocess.run([sys.executable, os.path.join(ROOT, "scripts", "make-msi.py"), "x64",
                         version, files, package], check=True)
@@ -72,13 +72,9 @@ class Package(unittest.TestCase):
         return result.stdout.replace("\r", "") if result.returncode == 0 else None
 
     def entries(self):
-        """The Add/Remove Programs entries of the product: {key: text}."""
-        listing = self.query(UNINSTALL, "/s") or ""
-        found = {}
-        for block in listing.split("\n\n"):
-            if "DisplayName    REG_SZ    " + NAME + "\n" in block + "\n":
-                found[block.strip().splitlines()[0]] = block
-        return found
+        """The Add/Remove Programs entries of the product, each as reg.exe lists it."""
+        return [block for block in (self.query(UNINSTALL, "/s") or "").split("\n\n")
+                if "DisplayName    REG_SZ    %s\n" % NAME in block + "\n"]
 
     def shortcuts(self):
         # Windows puts a per-machine package's shortcut into the all-users
@@ -96,7 +92,7 @@ class Package(unittest.TestCase):
         self.assertEqual(["KMXHooksManager.exe", "LICENSE.txt", "README.txt", "kmxhooks.exe",
                           "sample-settings.reg"], sorted(os.listdir(folder)))
         self.assertEqual(1, len(self.shortcuts()))
-        entry, = self.entries().values()
+        entry, = self.entries()
         for line in ("DisplayVersion    REG_SZ    " + self.old, "Publisher    REG_SZ    QBL",
                      "NoModify    REG_DWORD    0x1"):
             self.assertIn(line, entry)
@@ -132,19 +128,19 @@ class Package(unittest.TestCase):
 
         # A newer version replaces the older one in place.
         self.assertEqual(0, self.msiexec("/i", self.packages[self.new]))
-        entry, = self.entries().values()
+        entry, = self.entries()
         self.assertIn("DisplayVersion    REG_SZ    " + self.new, entry)
         with open(os.path.join(folder, "README.txt")) as f:
             self.assertIn("The newer version.", f.read())
         # The older one over it is refused (1603), and changes nothing.
         self.assertNotEqual(0, self.msiexec("/i", self.packages[self.old]))
         self.assertEqual([self.new], [e.split("DisplayVersion    REG_SZ    ")[1].split()[0]
-                                      for e in self.entries().values()])
+                                      for e in self.entries()])
 
         self.assertEqual(0, self.msiexec("/x", self.packages[self.new]))
         self.assertFalse(os.path.exists(folder))
         self.assertEqual([], self.shortcuts())
-        self.assertEqual({}, self.entries())
+        self.assertEqual([], self.entries())
         self.assertIsNone(self.query(r"HKLM\Software\QBL"))
         self.assertIsNone(self.query(ACTIVE_SETUP), "the defaults' registration goes too")
         self.assertFalse(os.path.exists(self.drive_c("ProgramData", NAME)))
