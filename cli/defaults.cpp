@@ -5,6 +5,7 @@
 #include <shlobj.h>
 #include <stdio.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -85,18 +86,10 @@ std::string NextVersion(const std::string& earlier) {
     unsigned fields[4] = {now.wYear, now.wMonth * 100u + now.wDay, now.wHour * 100u + now.wMinute,
                           now.wSecond};
     unsigned old[4] = {0, 0, 0, 0};
-    if (sscanf(earlier.c_str(), "%u,%u,%u,%u", &old[0], &old[1], &old[2], &old[3]) == 4) {
-        bool above = false;
-        for (int i = 0; i < 4 && !above; ++i) {
-            if (fields[i] != old[i]) {
-                above = fields[i] > old[i];
-                break;
-            }
-        }
-        if (!above) {
-            for (int i = 0; i < 4; ++i) fields[i] = old[i];
-            ++fields[3];
-        }
+    if (sscanf(earlier.c_str(), "%u,%u,%u,%u", &old[0], &old[1], &old[2], &old[3]) == 4 &&
+        !std::lexicographical_compare(old, old + 4, fields, fields + 4)) {
+        std::copy(old, old + 4, fields);
+        ++fields[3];
     }
     char text[48];
     snprintf(text, sizeof(text), "%u,%u,%u,%u", fields[0], fields[1], fields[2], fields[3]);
